@@ -1,0 +1,158 @@
+// tesmora-convert: converts recordings in batch.
+
+#include "convert/jsonl.h"
+#include "recording/byte_sink.h"
+#include "recording/convert_error.h"
+#include "recording/load.h"
+#include "recording/store.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace tesmora;
+
+constexpr const char* kUsage =
+    "usage: tesmora-convert [--format jsonl] [--output PATH] [--force] INPUT...\n";
+
+constexpr const char* kHelp =
+    "Converts recordings (.lqd binary, other extensions text) one after another.\n"
+    "\n"
+    "  --format jsonl  JSON Lines: a header object, then one object per sample\n"
+    "  --output PATH   output file (one INPUT only); - is standard output.\n"
+    "                  Default: the INPUT with its extension replaced by .jsonl\n"
+    "  --force         replace existing output files\n"
+    "  --help          this text\n"
+    "\n"
+    "Exit status: 0 all converted, 1 some input failed, 2 usage error.\n";
+
+struct Options {
+    std::string format = "jsonl";
+    std::string output;
+    bool haveOutput = false;
+    bool force = false;
+    std::vector<std::string> inputs;
+};
+
+int UsageError(const char* why) {
+    std::fprintf(stderr, "tesmora-convert: %s\n%s", why, kUsage);
+    return 2;
+}
+
+std::string DefaultOutput(const std::string& input, const char* ext) {
+    const std::size_t slash = input.find_last_of('/');
+    const std::size_t dot = input.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExt ? input.substr(0, dot) : input) + ext;
+}
+
+void Say(const std::string& input, const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", input.c_str(), text.c_str());
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool WriteOutput(const RecordingStore& store, const std::string& input, const std::string& path,
+                 bool force) {
+    if (path == "-") {
+        ByteSink sink(STDOUT_FILENO);
+        WriteJsonLines(store, sink);
+        if (sink.Flush()) return true;
+        Say(input, "cannot write standard output: " + SystemErrorText(sink.Error()));
+        return false;
+    }
+    OutputFile file(path, force);
+    if (!file.IsOpen()) {
+        Say(input, "cannot create " + path + ": " + file.Error());
+        return false;
+    }
+    ByteSink sink(file.Descriptor());
+    WriteJsonLines(store, sink);
+    if (!sink.Flush()) {
+        Say(input, "cannot write " + path + ": " + SystemErrorText(sink.Error()));
+        return false;
+    }
+    if (!file.Commit()) {
+        if (!force && Exists(path))
+            Say(input, path + " exists (use --force to overwrite)");
+        else
+            Say(input, "cannot write " + path + ": " + file.Error());
+        return false;
+    }
+    return true;
+}
+
+bool ConvertOne(RecordingStore& store, const std::string& input, const Options& opt) {
+    const std::string output = opt.haveOutput ? opt.output : DefaultOutput(input, ".jsonl");
+    if (output != "-" && !opt.force && Exists(output)) {
+        Say(input, output + " exists (use --force to overwrite)");
+        return false;
+    }
+    const LoadOutcome outcome =
+        LoadRecording(store, input, [&](LoadMessage m) { Say(input, MessageText(m)); });
+    if (!outcome.opened) {
+        Say(input, outcome.openError);
+        return false;
+    }
+    if (outcome.error) {
+        Say(input, ErrorTextForDisplay(*outcome.error));
+        return false;
+    }
+    for (LoadMessage m : outcome.messages)
+        if (m != LoadMessage::StoreFull) return false; // already reported
+    if (store.DataCount == 0) {
+        Say(input, "No samples.");
+        return false;
+    }
+    return WriteOutput(store, input, output, opt.force);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            opt.inputs.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (arg == "--force") {
+            opt.force = true;
+        } else if (arg == "--format" || arg == "--output") {
+            if (i + 1 >= argc) return UsageError((arg + " needs a value").c_str());
+            (arg == "--format" ? opt.format : opt.output) = argv[++i];
+            if (arg == "--output") opt.haveOutput = true;
+        } else if (arg.rfind("--format=", 0) == 0) {
+            opt.format = arg.substr(9);
+        } else if (arg.rfind("--output=", 0) == 0) {
+            opt.output = arg.substr(9);
+            opt.haveOutput = true;
+        } else {
+            return UsageError(("unknown option " + arg).c_str());
+        }
+    }
+    if (opt.format != "jsonl") return UsageError(("unknown format " + opt.format).c_str());
+    if (opt.inputs.empty()) return UsageError("no INPUT given");
+    if (opt.haveOutput && opt.inputs.size() > 1) return UsageError("--output takes one INPUT only");
+    if (opt.haveOutput && opt.output.empty()) return UsageError("--output needs a path");
+
+    RecordingStore store;
+    bool allConverted = true;
+    for (const std::string& input : opt.inputs)
+        if (!ConvertOne(store, input, opt)) allConverted = false;
+    return allConverted ? 0 : 1;
+}

@@ -1,0 +1,86 @@
+#pragma once
+// Files as the writers see them: buffered writes that remember the first failure, and output
+// files that appear under their name only once they are complete.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tesmora {
+
+/// Buffered writes to a descriptor. After the first failed system write everything else is
+/// dropped; Flush() tells whether every byte arrived.
+class ByteSink {
+public:
+    static constexpr std::size_t DEFAULT_BUFFER = 256 * 1024;
+
+    explicit ByteSink(int fd, std::size_t bufferSize = DEFAULT_BUFFER);
+    virtual ~ByteSink();
+    ByteSink(const ByteSink&) = delete;
+    ByteSink& operator=(const ByteSink&) = delete;
+
+    void Write(const void* data, std::size_t n);
+    void Write(std::string_view text) { Write(text.data(), text.size()); }
+    void Put(char c) {
+        if (pos_ == capacity_) Drain();
+        buffer_[pos_++] = c;
+    }
+    /// Room for at least n bytes written directly through Cursor() and Advance().
+    char* Reserve(std::size_t n);
+    void Advance(std::size_t n) { pos_ += n; }
+
+    /// Writes out the buffer; true when every byte written so far reached the system.
+    bool Flush();
+    bool Failed() const { return error_ != 0; }
+    int Error() const { return error_; }
+
+protected:
+    /// One system write; returns the count written or -1. Tests override it.
+    virtual long WriteSystem(const void* data, std::size_t n);
+
+private:
+    void Drain();
+
+    int fd_;
+    std::size_t capacity_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t pos_ = 0;
+    int error_ = 0;
+};
+
+/// A new file written under a temporary name beside its target and moved into place by
+/// Commit(); a file that is never committed is removed.
+class OutputFile {
+public:
+    /// replace: an existing target is replaced on Commit(); otherwise Commit() fails with EEXIST.
+    OutputFile(const std::string& target, bool replace);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+    /// The system's text of the last failure.
+    const std::string& Error() const { return error_; }
+
+    /// Closes the file and gives it its name. False (and nothing left behind) on failure.
+    bool Commit();
+    /// Drops the file.
+    void Discard();
+
+private:
+    bool Fail(int err);
+
+    std::string target_;
+    std::string temp_;
+    bool replace_;
+    int fd_ = -1;
+    std::string error_;
+};
+
+/// The system's text for an errno value.
+std::string SystemErrorText(int err);
+
+} // namespace tesmora

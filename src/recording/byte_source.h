@@ -1,0 +1,77 @@
+#pragma once
+// Files as the readers see them: a handle closed by scope, and buffered byte reads.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tesmora {
+
+/// A file opened read-only, closed when the object goes away.
+class InputFile {
+public:
+    /// Opens path for reading. On failure the file is not open and error() tells why, in the
+    /// system's words. A directory does not open; a FIFO without a writer reads as empty.
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+    const std::string& Error() const { return error_; }
+    void Close();
+
+private:
+    int fd_ = -1;
+    std::string error_;
+};
+
+/// Buffered reads from a descriptor. The readers ask for a few bytes at a time; the system sees
+/// reads of the buffer's size. A read error counts as the end of the data (Failed() tells).
+class ByteSource {
+public:
+    static constexpr std::size_t DEFAULT_BUFFER = 64 * 1024;
+
+    /// bufferSize 0 passes every request straight to the system (for comparisons only).
+    explicit ByteSource(int fd, std::size_t bufferSize = DEFAULT_BUFFER);
+    virtual ~ByteSource();
+    ByteSource(const ByteSource&) = delete;
+    ByteSource& operator=(const ByteSource&) = delete;
+
+    /// Copies up to n bytes into dst; returns the count, less than n only at the end of the data.
+    std::size_t Read(void* dst, std::size_t n);
+
+    /// One byte; false at the end of the data.
+    bool ReadByte(std::uint8_t& byte) {
+        if (pos_ < end_) {
+            byte = buffer_[pos_++];
+            return true;
+        }
+        return ReadByteSlow(byte);
+    }
+
+    bool Failed() const { return failed_; }
+    std::uint64_t SystemReads() const { return systemReads_; }
+
+protected:
+    /// One system read; returns the count, 0 at the end, -1 on error. Tests override it.
+    virtual long ReadSystem(void* dst, std::size_t n);
+
+private:
+    bool Refill();
+    bool ReadByteSlow(std::uint8_t& byte);
+    std::size_t ReadDirect(std::uint8_t* dst, std::size_t n);
+
+    int fd_;
+    std::size_t capacity_;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+    std::uint64_t systemReads_ = 0;
+};
+
+} // namespace tesmora

@@ -1,0 +1,160 @@
+#include "recording/load.h"
+#include "support/recording_builder.h"
+#include "support/test_files.h"
+
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace tesmora;
+using namespace tesmora::test;
+
+class TestLoad : public QObject {
+    Q_OBJECT
+    RecordingStore store;
+    TestFiles files;
+
+    // Loads a three-channel recording of n records, so a later failure has something to lose.
+    void LoadSomething(int n = 10) {
+        const LoadOutcome o =
+            LoadRecording(store, files.Write("ok.lqd", Ws56File().Records(1, n).Bytes()));
+        QVERIFY(o.opened && o.messages.empty() && !o.error);
+        QCOMPARE(store.DataCount, n);
+    }
+
+private slots:
+    void binaryByExtension_data();
+    void binaryByExtension();
+    void freshStore();
+    void unopenableLeavesStoreAlone_data();
+    void unopenableLeavesStoreAlone();
+    void formatErrorDiscardsRecords();
+    void conversionErrorDiscardsRecords();
+    void storeFullIsReportedWhileReading();
+    void oneChannelAfterThree();
+    void textRecordingsNotReadYet();
+};
+
+void TestLoad::binaryByExtension_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("binary");
+    QTest::newRow("lqd") << "/d/rec.lqd" << true;
+    QTest::newRow("LQD") << "/d/REC.LQD" << true;
+    QTest::newRow("Lqd") << "rec.Lqd" << true;
+    QTest::newRow("csv") << "/d/rec.csv" << false;
+    QTest::newRow("txt") << "/d/rec.txt" << false;
+    QTest::newRow("no extension") << "/d/rec" << false;
+    QTest::newRow("dot in folder only") << "/d.lqd/rec" << false;
+    QTest::newRow("lqd then csv") << "rec.lqd.csv" << false;
+    QTest::newRow("lqd with trailing space") << "rec.lqd " << false;
+}
+
+void TestLoad::binaryByExtension() {
+    QFETCH(QString, path);
+    QFETCH(bool, binary);
+    QCOMPARE(IsBinaryRecordingPath(path.toStdString()), binary);
+}
+
+void TestLoad::freshStore() {
+    RecordingStore fresh;
+    QCOMPARE(fresh.DataCount, 0);
+    QCOMPARE(fresh.ChCount, 1);
+    QCOMPARE(fresh.DataType, 0);
+    QCOMPARE(fresh.Rate, 0);
+    QVERIFY(fresh.SerialNo.empty());
+    QCOMPARE(fresh.SampleBuff[SAMPLE_CAPACITY - 1].Ch[3].StO2, 0.0f);
+    QCOMPARE(fresh.RowBuff.Time, 0.0);
+}
+
+void TestLoad::unopenableLeavesStoreAlone_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("directory") << "directory";
+    QTest::newRow("unreadable") << "unreadable";
+}
+
+void TestLoad::unopenableLeavesStoreAlone() {
+    QFETCH(QString, kind);
+    LoadSomething();
+    std::string path = files.Path("nothing.lqd");
+    if (kind == "directory") {
+        path = files.Path("folder.lqd");
+        QCOMPARE(::mkdir(path.c_str(), 0755), 0);
+    } else if (kind == "unreadable") {
+        path = files.Write("locked.lqd", Ws56File().Records(1, 3).Bytes());
+        ::chmod(path.c_str(), 0);
+        if (::geteuid() == 0) QSKIP("root reads every file");
+    }
+    const LoadOutcome o = LoadRecording(store, path);
+    QVERIFY(!o.opened);
+    QVERIFY(!o.openError.empty());
+    QCOMPARE(store.DataCount, 10);
+    QCOMPARE(store.DataType, 4);
+}
+
+void TestLoad::formatErrorDiscardsRecords() {
+    std::vector<std::uint8_t> bytes = Ws56File().Records(1, 5).Bytes();
+    bytes.resize(bytes.size() - 3); // the fifth record ends inside channel 3
+    std::vector<LoadMessage> heard;
+    const LoadOutcome o = LoadRecording(store, files.Write("cut.lqd", bytes),
+                                        [&](LoadMessage m) { heard.push_back(m); });
+    QVERIFY(o.opened);
+    QVERIFY(o.binary);
+    QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::DataFormatError});
+    QCOMPARE(heard, o.messages);
+    QCOMPARE(store.DataCount, 0);
+    QCOMPARE(QString(MessageText(LoadMessage::DataFormatError)), QString("Data format error."));
+}
+
+void TestLoad::conversionErrorDiscardsRecords() {
+    LoadSomething();
+    // Records first, then a stamp that is no time of day: nothing of it may stay.
+    const std::string path = files.Write(
+        "badstamp.lqd",
+        Ws31File().Stamped(10, 0, 0).Untimed(20).RawStamped({0x61, 0x00, 0x10, 0}).Bytes());
+    const LoadOutcome o = LoadRecording(store, path);
+    QVERIFY(o.opened);
+    QVERIFY(o.error.has_value());
+    QCOMPARE(QString::fromStdString(*o.error),
+             QString("'2021/06/01 10:00:61' is not a valid date and time"));
+    QVERIFY(o.messages.empty());
+    QCOMPARE(store.DataCount, 0);
+}
+
+void TestLoad::storeFullIsReportedWhileReading() {
+    const std::string path =
+        files.Write("full.lqd", Ws56File().Record(0).Record(SAMPLE_CAPACITY + 5).Bytes());
+    int heardWhileOpen = 0;
+    const LoadOutcome o = LoadRecording(store, path, [&](LoadMessage m) {
+        QCOMPARE(m, LoadMessage::StoreFull);
+        // The records read so far are already in the store when the message is shown.
+        QCOMPARE(store.DataCount, SAMPLE_CAPACITY);
+        ++heardWhileOpen;
+    });
+    QCOMPARE(heardWhileOpen, 1);
+    QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::StoreFull});
+    QCOMPARE(store.DataCount, SAMPLE_CAPACITY);
+}
+
+void TestLoad::oneChannelAfterThree() {
+    LoadSomething();
+    const float ch2 = store.SampleBuff[0].Ch[1].OXHb;
+    const LoadOutcome o =
+        LoadRecording(store, files.Write("one.lqd", Ws31File().Stamped(10, 0, 0).Bytes()));
+    QVERIFY(o.messages.empty());
+    QCOMPARE(store.ChCount, 1);
+    QCOMPARE(store.DataCount, 1);
+    QCOMPARE(store.PatientID, std::string());
+    QCOMPARE(store.SampleBuff[0].Ch[1].OXHb, ch2); // left over, shown by nothing
+}
+
+void TestLoad::textRecordingsNotReadYet() {
+    LoadSomething();
+    const LoadOutcome o = LoadRecording(store, files.Write("rec.csv", std::string("MV31,1\r\n")));
+    QVERIFY(o.opened);
+    QVERIFY(!o.binary);
+    QVERIFY(o.error.has_value());
+    QCOMPARE(store.DataCount, 0);
+}
+
+QTEST_APPLESS_MAIN(TestLoad)
+#include "tst_load.moc"
