@@ -1,6 +1,7 @@
-// tesmora-convert: converts recordings in batch.
+// tesmora-convert: converts recordings in batch, to text recordings or JSON Lines.
 
 #include "convert/jsonl.h"
+#include "csv/csv_writer.h"
 #include "recording/byte_sink.h"
 #include "recording/convert_error.h"
 #include "recording/load.h"
@@ -18,21 +19,23 @@ namespace {
 using namespace tesmora;
 
 constexpr const char* kUsage =
-    "usage: tesmora-convert [--format jsonl] [--output PATH] [--force] INPUT...\n";
+    "usage: tesmora-convert [--format csv|jsonl] [--output PATH] [--force] INPUT...\n";
 
 constexpr const char* kHelp =
     "Converts recordings (.lqd binary, other extensions text) one after another.\n"
     "\n"
+    "  --format csv    text recording, as the viewer saves it (the default;\n"
+    "                  MV31 and Pc56 recordings)\n"
     "  --format jsonl  JSON Lines: a header object, then one object per sample\n"
     "  --output PATH   output file (one INPUT only); - is standard output.\n"
-    "                  Default: the INPUT with its extension replaced by .jsonl\n"
+    "                  Default: the INPUT with its extension replaced by .csv or .jsonl\n"
     "  --force         replace existing output files\n"
     "  --help          this text\n"
     "\n"
     "Exit status: 0 all converted, 1 some input failed, 2 usage error.\n";
 
 struct Options {
-    std::string format = "jsonl";
+    std::string format = "csv";
     std::string output;
     bool haveOutput = false;
     bool force = false;
@@ -60,11 +63,18 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+void WriteFormat(const RecordingStore& store, const std::string& format, ByteSink& sink) {
+    if (format == "jsonl")
+        WriteJsonLines(store, sink);
+    else
+        WriteCsvRecording(store, sink);
+}
+
 bool WriteOutput(const RecordingStore& store, const std::string& input, const std::string& path,
-                 bool force) {
+                 const std::string& format, bool force) {
     if (path == "-") {
         ByteSink sink(STDOUT_FILENO);
-        WriteJsonLines(store, sink);
+        WriteFormat(store, format, sink);
         if (sink.Flush()) return true;
         Say(input, "cannot write standard output: " + SystemErrorText(sink.Error()));
         return false;
@@ -75,7 +85,7 @@ bool WriteOutput(const RecordingStore& store, const std::string& input, const st
         return false;
     }
     ByteSink sink(file.Descriptor());
-    WriteJsonLines(store, sink);
+    WriteFormat(store, format, sink);
     if (!sink.Flush()) {
         Say(input, "cannot write " + path + ": " + SystemErrorText(sink.Error()));
         return false;
@@ -91,7 +101,9 @@ bool WriteOutput(const RecordingStore& store, const std::string& input, const st
 }
 
 bool ConvertOne(RecordingStore& store, const std::string& input, const Options& opt) {
-    const std::string output = opt.haveOutput ? opt.output : DefaultOutput(input, ".jsonl");
+    const std::string output =
+        opt.haveOutput ? opt.output
+                       : DefaultOutput(input, opt.format == "jsonl" ? ".jsonl" : ".csv");
     if (output != "-" && !opt.force && Exists(output)) {
         Say(input, output + " exists (use --force to overwrite)");
         return false;
@@ -112,7 +124,12 @@ bool ConvertOne(RecordingStore& store, const std::string& input, const Options& 
         Say(input, "No samples.");
         return false;
     }
-    return WriteOutput(store, input, output, opt.force);
+    if (opt.format == "csv" && !CanWriteCsv(store)) {
+        Say(input, store.DataType == 3 ? "Pc48 recordings cannot be saved as CSV."
+                                       : "This kind of recording cannot be saved as CSV.");
+        return false;
+    }
+    return WriteOutput(store, input, output, opt.format, opt.force);
 }
 
 } // namespace
@@ -145,7 +162,8 @@ int main(int argc, char** argv) {
             return UsageError(("unknown option " + arg).c_str());
         }
     }
-    if (opt.format != "jsonl") return UsageError(("unknown format " + opt.format).c_str());
+    if (opt.format != "jsonl" && opt.format != "csv")
+        return UsageError(("unknown format " + opt.format).c_str());
     if (opt.inputs.empty()) return UsageError("no INPUT given");
     if (opt.haveOutput && opt.inputs.size() > 1) return UsageError("--output takes one INPUT only");
     if (opt.haveOutput && opt.output.empty()) return UsageError("--output needs a path");

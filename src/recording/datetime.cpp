@@ -104,6 +104,19 @@ DateTimeParts DecodeDateTime(double value) {
     return p;
 }
 
+TimeParts DecodeTime(double value) {
+    if (!(std::fabs(value) < 1e9)) throw ConvertError("Invalid date and time value");
+    std::int64_t msOfDay = std::llround(value * static_cast<double>(MS_PER_DAY)) % MS_PER_DAY;
+    if (msOfDay < 0) msOfDay += MS_PER_DAY;
+    const int ms = static_cast<int>(msOfDay);
+    return {ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000};
+}
+
+double WholeSecondsOfDay(double value) {
+    const TimeParts t = DecodeTime(value);
+    return TimeFraction(t.hour, t.minute, t.second, 0);
+}
+
 std::string FormatDateTime(double value) {
     const DateTimeParts p = DecodeDateTime(value);
     char text[32];
@@ -113,14 +126,14 @@ std::string FormatDateTime(double value) {
 }
 
 std::string FormatTime(double value) {
-    const DateTimeParts p = DecodeDateTime(value);
+    const TimeParts p = DecodeTime(value);
     char text[16];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d", p.hour, p.minute, p.second);
     return text;
 }
 
 std::string FormatTimeShort(double value) {
-    const DateTimeParts p = DecodeDateTime(value);
+    const TimeParts p = DecodeTime(value);
     char text[16];
     std::snprintf(text, sizeof text, "%d:%02d:%02d", p.hour, p.minute, p.second);
     return text;

@@ -32,6 +32,15 @@ struct DateTimeParts {
 /// Values outside the years 1..9999 (and non-finite ones) throw ConvertError.
 DateTimeParts DecodeDateTime(double value);
 
+/// The time of day of a value, rounded to the nearest millisecond (the day part dropped).
+struct TimeParts {
+    int hour, minute, second, ms;
+};
+TimeParts DecodeTime(double value);
+
+/// The time of day of a value cut to whole seconds, as a time value (the day part dropped).
+double WholeSecondsOfDay(double value);
+
 /// "yyyy/mm/dd hh:nn:ss"
 std::string FormatDateTime(double value);
 /// "hh:nn:ss", the time of day only

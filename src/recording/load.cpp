@@ -1,7 +1,9 @@
 #include "recording/load.h"
 
+#include "csv/line_buffer.h"
 #include "recording/byte_source.h"
 #include "recording/convert_error.h"
+#include "recording/datetime.h"
 #include "recording/lqd_reader.h"
 
 namespace tesmora {
@@ -17,6 +19,74 @@ const char* MessageText(LoadMessage message) {
     }
     return "";
 }
+
+namespace {
+
+// Appends a copy of the last record. The caller has checked that there is room.
+SampleRecord& AppendCopyOfLast(RecordingStore& store) {
+    SampleRecord* const buf = store.SampleBuff.get();
+    SampleRecord& r = buf[store.DataCount];
+    r = buf[store.DataCount - 1];
+    r.Seq = store.DataCount++;
+    return r;
+}
+
+// Reads a text recording line by line into the store. Returns true when the data is unusable
+// (a bad header line or a first data row that does not parse).
+bool ReadTextRecording(ByteSource& src, RecordingStore& store,
+                       const std::function<void()>& storeFull) {
+    LINE_BUFF_TYPE lb;
+    bool failed = false;
+    double interval = 0;
+    double expected = 0; // the Time the next data row should have
+    lb.ln = 0;
+    while (!failed) {
+        if (ReadLine(src, lb) <= 0) break;
+        failed = GetColumn(lb, store) != 0;
+        ++lb.ln;
+        if (lb.ln == 1) {
+            interval =
+                EncodeTime(0, store.Rate / 60000, store.Rate % 60000 / 1000, store.Rate % 1000);
+        } else if (lb.ln > 5) {
+            SampleRecord* const buf = store.SampleBuff.get();
+            if (!failed) {
+                bool dropped = false;
+                if (store.DataCount == 0) {
+                    expected = store.RowBuff.Time;
+                } else {
+                    // Fill missing steps; the comparison is on times of day to whole seconds.
+                    expected += interval;
+                    while (WholeSecondsOfDay(expected) < store.RowBuff.Time) {
+                        if (store.DataCount == SAMPLE_CAPACITY) {
+                            dropped = true; // no room for the row that needed the fillers
+                            break;
+                        }
+                        AppendCopyOfLast(store).Time = expected;
+                        expected += interval;
+                    }
+                }
+                if (!dropped) {
+                    store.RowBuff.Seq = store.DataCount;
+                    buf[store.DataCount++] = store.RowBuff;
+                }
+            } else if (store.DataCount > 0) {
+                // A row that does not parse repeats the previous sample, marked on channel 1.
+                store.RowBuff = buf[store.DataCount - 1];
+                store.RowBuff.Seq = store.DataCount;
+                store.RowBuff.Ch[0].Status |= STS_FILLED;
+                buf[store.DataCount++] = store.RowBuff;
+                failed = false;
+            }
+        }
+        if (store.DataCount == SAMPLE_CAPACITY) {
+            storeFull();
+            break;
+        }
+    }
+    return failed;
+}
+
+} // namespace
 
 bool IsBinaryRecordingPath(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -53,7 +123,7 @@ LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
             failed = r == ReadResult::FormatError;
             if (r == ReadResult::StoreFull) say(LoadMessage::StoreFull);
         } else {
-            throw ConvertError("Text recordings are not read yet");
+            failed = ReadTextRecording(src, store, [&] { say(LoadMessage::StoreFull); });
         }
     } catch (const ConvertError& e) {
         // A value that does not convert discards the whole load: nothing half-read is shown.

@@ -2,6 +2,7 @@
 
 #include "support/recording_builder.h"
 #include "support/test_files.h"
+#include "support/text_builder.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,6 +60,8 @@ private slots:
     void existingOutput();
     void defaultOutputAndBatch();
     void storeFullIsAWarning();
+    void csvIsTheDefault();
+    void textInputs();
     void usage_data();
     void usage();
 };
@@ -106,7 +109,7 @@ void TestConvert::threeChannelToStdout() {
 void TestConvert::singleChannelKeys() {
     const std::string in = files.Write(
         "one.lqd", Ws31File().Stamped(10, 0, 0).Untimed().Stamped(10, 0, 3, 0x80).Bytes());
-    const Run r = Convert({"--output", "-", Q(in)});
+    const Run r = Convert({"--format", "jsonl", "--output", "-", Q(in)});
     QCOMPARE(r.exitCode, 0);
     const QList<QJsonObject> rows = JsonLines(r.out);
     QCOMPARE(rows[0]["DataType"].toInt(), 1);
@@ -129,7 +132,7 @@ void TestConvert::nonFiniteValuesAreNull() {
                        .Record(1, {Values(std::numeric_limits<float>::quiet_NaN(), 1, 0.5f),
                                    Values(inf, inf, -inf), Values(0, -0.0f, 1e-45f)})
                        .Bytes());
-    const Run r = Convert({"--output", "-", Q(in)});
+    const Run r = Convert({"--format", "jsonl", "--output", "-", Q(in)});
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains("{\"Status\":0,\"OXHb\":null,\"DXHb\":1,\"TOHb\":null,\"StO2\":0.5}"));
     QVERIFY(
@@ -183,11 +186,11 @@ void TestConvert::failures() {
 void TestConvert::existingOutput() {
     const std::string in = files.Write("rec.lqd", Ws56File().Records(1, 3).Bytes());
     const std::string out = files.Write("rec.jsonl", std::string("precious"));
-    Run r = Convert({Q(in)});
+    Run r = Convert({"--format=jsonl", Q(in)});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, Q(in) + ": " + Q(out) + " exists (use --force to overwrite)\n");
     QCOMPARE(TestFiles::ReadAll(out).size(), std::size_t{8});
-    r = Convert({"--force", Q(in)});
+    r = Convert({"--format=jsonl", "--force", Q(in)});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(JsonLines(QByteArray::fromStdString([&] {
                  auto b = TestFiles::ReadAll(out);
@@ -214,10 +217,42 @@ void TestConvert::defaultOutputAndBatch() {
 
 void TestConvert::storeFullIsAWarning() {
     const std::string in = files.Write("full.lqd", Ws56File().Record(0).Record(400000).Bytes());
-    const Run r = Convert({"--output", "-", Q(in)});
+    const Run r = Convert({"--format", "jsonl", "--output", "-", Q(in)});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.err, Q(in) + ": Unable to read anymore.\n");
     QCOMPARE(r.out.count('\n'), 345601);
+}
+
+void TestConvert::csvIsTheDefault() {
+    const std::string in =
+        files.Write("saved.lqd", Ws31File().Stamped(10, 0, 0, 0, 0.6543f, 0.1234f, -0.05f).Bytes());
+    const Run r = Convert({Q(in)});
+    QCOMPARE(r.exitCode, 0);
+    QFile f(Q(files.Path("saved.csv")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(),
+             QByteArray("S/N,MV31-0002,RATE,500\r\nSTART 2021/06/01 10:00:00\r\n"
+                        "END 2021/06/01 10:00:00\r\n,,CH1\r\nTIME,SEQ,ERROR,OXHb,DXHb,TOHb,Sto2\r\n"
+                        "00:00:00,0,, 0.1234,-0.0500, 0.0734, 65.43\r\n"));
+}
+
+void TestConvert::textInputs() {
+    const std::string mv31 = files.Write("t.csv", TextRecording::MV31().Rows(3).Text());
+    Run r = Convert({"--format", "jsonl", "--output", "-", Q(mv31)});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(JsonLines(r.out).size(), 4);
+    // Written back to standard output, a text recording is the same text.
+    r = Convert({"--output", "-", Q(mv31)});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out.toStdString(), TextRecording::MV31().Rows(3).Text());
+    // Pc48 recordings have no text form of their own to be written in.
+    const std::string pc48 = files.Write("t48.csv", TextRecording::Pc48().Rows(3).Text());
+    r = Convert({"--output", "-", Q(pc48)});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, Q(pc48) + ": Pc48 recordings cannot be saved as CSV.\n");
+    r = Convert({"--format", "jsonl", "--output", "-", Q(pc48)});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY(r.out.contains("\"Temp\":36.5,"));
 }
 
 void TestConvert::usage_data() {

@@ -1,6 +1,7 @@
 #include "recording/load.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
+#include "support/text_builder.h"
 
 #include <QTest>
 #include <sys/stat.h>
@@ -31,7 +32,7 @@ private slots:
     void conversionErrorDiscardsRecords();
     void storeFullIsReportedWhileReading();
     void oneChannelAfterThree();
-    void textRecordingsNotReadYet();
+    void contentIsNotExamined();
 };
 
 void TestLoad::binaryByExtension_data() {
@@ -147,13 +148,18 @@ void TestLoad::oneChannelAfterThree() {
     QCOMPARE(store.SampleBuff[0].Ch[1].OXHb, ch2); // left over, shown by nothing
 }
 
-void TestLoad::textRecordingsNotReadYet() {
-    LoadSomething();
-    const LoadOutcome o = LoadRecording(store, files.Write("rec.csv", std::string("MV31,1\r\n")));
-    QVERIFY(o.opened);
+void TestLoad::contentIsNotExamined() {
+    // The extension alone decides: a text recording named .txt reads as text...
+    LoadOutcome o =
+        LoadRecording(store, files.Write("rec.txt", TextRecording::MV31().Rows(4).Text()));
+    QVERIFY(!o.binary && o.messages.empty());
+    QCOMPARE(store.DataType, 1);
+    QCOMPARE(store.DataCount, 4);
+    // ...and a binary recording named .csv does not read at all.
+    o = LoadRecording(store, files.Write("rec.csv", Ws56File().Records(1, 5).Bytes()));
     QVERIFY(!o.binary);
-    QVERIFY(o.error.has_value());
     QCOMPARE(store.DataCount, 0);
+    QCOMPARE(store.DataType, 0);
 }
 
 QTEST_APPLESS_MAIN(TestLoad)

@@ -1,0 +1,139 @@
+#include "csv/conversions.h"
+
+#include "recording/convert_error.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace tesmora {
+namespace {
+
+std::string_view UpToZero(std::string_view text) {
+    const std::size_t z = text.find('\0');
+    return z == std::string_view::npos ? text : text.substr(0, z);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+int HexValue(char c) {
+    if (IsDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+[[noreturn]] void NotInteger(std::string_view text) {
+    throw ConvertError("'" + std::string(text) + "' is not a valid integer value for Integer type");
+}
+
+[[noreturn]] void NotReal(std::string_view text) {
+    throw ConvertError("'" + std::string(text) +
+                       "' is not a valid floating point value for Single type");
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != b[i]) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::int32_t ConvertInteger(std::string_view field) {
+    const std::string_view text = UpToZero(field);
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int base = 10;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        base = 16;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == text.size()) NotInteger(text);
+    // Accumulate the magnitude; anything beyond 2^31 fails, so it cannot overflow.
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int d = base == 16 ? HexValue(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
+        if (d < 0) NotInteger(text);
+        magnitude = magnitude * base + d;
+        if (magnitude > std::int64_t{1} << 31) NotInteger(text);
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<std::int32_t>::max()) NotInteger(text);
+    return static_cast<std::int32_t>(value);
+}
+
+float ConvertReal(std::string_view field) {
+    const std::string_view text = UpToZero(field);
+    std::size_t b = 0, e = text.size();
+    while (b < e && text[b] == ' ') ++b;
+    while (e > b && text[e - 1] == ' ') --e;
+    std::string_view t = text.substr(b, e - b);
+    bool negative = false;
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t.remove_prefix(1);
+    }
+    if (EqualsNoCase(t, "nan"))
+        return std::copysign(std::numeric_limits<float>::quiet_NaN(), negative ? -1.0f : 1.0f);
+    if (EqualsNoCase(t, "inf") || EqualsNoCase(t, "infinity"))
+        return negative ? -std::numeric_limits<float>::infinity()
+                        : std::numeric_limits<float>::infinity();
+
+    // Check the form ourselves: from_chars would stop early ("1e") or accept more ("0x1p3").
+    std::size_t i = 0;
+    int intDigits = 0, leadingFracZeros = 0, digits = 0;
+    bool significant = false;
+    for (; i < t.size() && IsDigit(t[i]); ++i, ++digits)
+        if (significant || t[i] != '0') {
+            significant = true;
+            ++intDigits;
+        }
+    if (i < t.size() && t[i] == '.') {
+        for (++i; i < t.size() && IsDigit(t[i]); ++i, ++digits) {
+            if (t[i] != '0') significant = true;
+            if (!significant) ++leadingFracZeros;
+        }
+    }
+    if (digits == 0) NotReal(text);
+    std::int64_t exponent = 0;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        bool expNegative = false;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) expNegative = t[i++] == '-';
+        if (i == t.size() || !IsDigit(t[i])) NotReal(text);
+        for (; i < t.size() && IsDigit(t[i]); ++i)
+            exponent = std::min<std::int64_t>(exponent * 10 + (t[i] - '0'), 1'000'000'000);
+        if (expNegative) exponent = -exponent;
+    }
+    if (i != t.size()) NotReal(text);
+
+    float value = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), value);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Either beyond the largest float or below half the smallest subnormal: tell them
+        // apart by the decimal exponent of the first significant digit.
+        const std::int64_t lead =
+            intDigits > 0 ? intDigits - 1 + exponent : exponent - leadingFracZeros - 1;
+        if (lead >= 0) NotReal(text);
+        value = 0;
+    } else if (r.ec != std::errc() || r.ptr != t.data() + t.size()) {
+        NotReal(text);
+    }
+    return negative ? -value : value;
+}
+
+} // namespace tesmora

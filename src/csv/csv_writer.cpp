@@ -1,0 +1,157 @@
+#include "csv/csv_writer.h"
+
+#include "recording/datetime.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace tesmora {
+namespace {
+
+// Header texts in ASCII: every other character, a comma and a line break become "?", so the
+// columns and lines stay intact when the file is read back.
+void PutAsciiText(ByteSink& out, std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            out.Put(c == ',' || c == '\r' || c == '\n' ? '?' : static_cast<char>(c));
+            continue;
+        }
+        out.Put('?');
+        // Skip the continuation bytes of this character.
+        while (i + 1 < utf8.size() && (static_cast<unsigned char>(utf8[i + 1]) & 0xC0) == 0x80) ++i;
+    }
+}
+
+// printf's "%W.Pf": fixed notation, right-aligned in `width` characters; "nan", "-nan", "inf"
+// and "-inf" for values that are not finite, as printf writes them.
+void PutFixed(ByteSink& out, double value, int width, int precision) {
+    char text[64];
+    char* end;
+    if (std::isfinite(value)) {
+        end =
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision).ptr;
+    } else {
+        const char* word = std::isnan(value) ? "nan" : "inf";
+        end = text;
+        if (std::signbit(value)) *end++ = '-';
+        std::memcpy(end, word, 3);
+        end += 3;
+    }
+    const int len = static_cast<int>(end - text);
+    char* p = out.Reserve(static_cast<std::size_t>(std::max(len, width)));
+    int k = 0;
+    for (; k < width - len; ++k) p[k] = ' ';
+    std::memcpy(p + k, text, static_cast<std::size_t>(len));
+    out.Advance(static_cast<std::size_t>(k + len));
+}
+
+void PutInt(ByteSink& out, std::int64_t v) {
+    char* p = out.Reserve(24);
+    out.Advance(static_cast<std::size_t>(std::to_chars(p, p + 24, v).ptr - p));
+}
+
+// "hh:nn:ss" of a time of day, without building a string per row.
+void PutTime(ByteSink& out, double value) {
+    const TimeParts t = DecodeTime(value);
+    char* p = out.Reserve(8);
+    const int parts[3] = {t.hour, t.minute, t.second};
+    for (int k = 0; k < 3; ++k) {
+        p[3 * k] = static_cast<char>('0' + parts[k] / 10);
+        p[3 * k + 1] = static_cast<char>('0' + parts[k] % 10);
+        if (k < 2) p[3 * k + 2] = ':';
+    }
+    out.Advance(8);
+}
+
+void PutValues(ByteSink& out, const ChannelData& ch) {
+    out.Put(',');
+    PutFixed(out, ch.OXHb, 7, 4);
+    out.Put(',');
+    PutFixed(out, ch.DXHb, 7, 4);
+    out.Put(',');
+    PutFixed(out, ch.TOHb, 7, 4);
+    out.Put(',');
+    PutFixed(out, static_cast<double>(ch.StO2) * 100.0, 6, 2);
+}
+
+void PutHead(ByteSink& out, const RecordingStore& store, bool withPatient) {
+    out.Write("S/N,");
+    PutAsciiText(out, store.SerialNo);
+    out.Write(",RATE,");
+    PutInt(out, store.Rate);
+    if (withPatient && !store.PatientID.empty()) {
+        out.Write(",ID,");
+        PutAsciiText(out, store.PatientID);
+        if (!store.PatientName.empty()) {
+            out.Write(",NAME,");
+            PutAsciiText(out, store.PatientName);
+        }
+    }
+    out.Write("\r\nSTART ");
+    out.Write(FormatDateTime(store.StartTime));
+    out.Write("\r\nEND ");
+    out.Write(FormatDateTime(store.EndTime));
+    out.Write("\r\n");
+}
+
+} // namespace
+
+bool CanWriteCsv(const RecordingStore& store) {
+    return store.DataType == 1 || store.DataType == 4;
+}
+
+bool WriteCsvRecording(const RecordingStore& store, ByteSink& out) {
+    if (!CanWriteCsv(store)) return false;
+    const SampleRecord* const buf = store.SampleBuff.get();
+    if (store.DataType == 1) {
+        PutHead(out, store, false);
+        out.Write(",,CH1\r\nTIME,SEQ,ERROR,OXHb,DXHb,TOHb,Sto2\r\n");
+        for (std::int32_t j = 0; j < store.DataCount; ++j) {
+            const SampleRecord& r = buf[j];
+            const ChannelData& ch = r.Ch[0];
+            PutTime(out, r.Time);
+            out.Put(',');
+            PutInt(out, r.Seq);
+            out.Put(',');
+            if (ch.Status & STS_P) {
+                out.Write("P,,,,");
+            } else {
+                if (ch.Status & STS_E) out.Put('E');
+                PutValues(out, ch);
+            }
+            out.Write("\r\n");
+        }
+        return true;
+    }
+    PutHead(out, store, true);
+    out.Write(",,,CH1,,,,,CH2,,,,,CH3\r\n"
+              "TIME,SEQ,BATT[V],ERROR,OXHb,DXHb,TOHb,Sto2,ERROR,OXHb,DXHb,TOHb,Sto2,ERROR,OXHb,"
+              "DXHb,TOHb,Sto2\r\n");
+    const int channels = std::clamp(store.ChCount, 0, 4);
+    for (std::int32_t j = 0; j < store.DataCount; ++j) {
+        const SampleRecord& r = buf[j];
+        PutTime(out, r.Time);
+        out.Put(',');
+        PutInt(out, r.Seq);
+        out.Put(',');
+        PutFixed(out, r.Batt, 3, 1);
+        for (int c = 0; c < channels; ++c) {
+            const ChannelData& ch = r.Ch[c];
+            if (ch.Status & STS_P) {
+                out.Write(",P,,,,");
+            } else if (ch.Status & STS_NOCODE) {
+                out.Write(",E,,,,");
+            } else {
+                out.Write((ch.Status & STS_E) ? ",E" : ",");
+                PutValues(out, ch);
+            }
+        }
+        out.Write("\r\n");
+    }
+    return true;
+}
+
+} // namespace tesmora

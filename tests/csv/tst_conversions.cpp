@@ -1,0 +1,150 @@
+#include "csv/conversions.h"
+#include "recording/convert_error.h"
+
+#include <QTest>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+using namespace tesmora;
+
+class TestConversions : public QObject {
+    Q_OBJECT
+private slots:
+    void integer_data();
+    void integer();
+    void integerFails_data();
+    void integerFails();
+    void real_data();
+    void real();
+    void realFails_data();
+    void realFails();
+};
+
+void TestConversions::integer_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("plain") << QByteArray("500") << 500;
+    QTest::newRow("leading spaces") << QByteArray("  42") << 42;
+    QTest::newRow("plus") << QByteArray("+7") << 7;
+    QTest::newRow("minus") << QByteArray("-7") << -7;
+    QTest::newRow("leading zeros") << QByteArray("0009") << 9;
+    QTest::newRow("dollar hex") << QByteArray("$1F") << 31;
+    QTest::newRow("x hex") << QByteArray("x10") << 16;
+    QTest::newRow("0x hex") << QByteArray("0xff") << 255;
+    QTest::newRow("minus hex") << QByteArray("-$10") << -16;
+    QTest::newRow("stops at zero") << QByteArray("12\0zz", 5) << 12;
+    QTest::newRow("max") << QByteArray("2147483647") << 2147483647;
+    QTest::newRow("min") << QByteArray("-2147483648") << int(-2147483648LL);
+    QTest::newRow("65536") << QByteArray("65536") << 65536;
+}
+
+void TestConversions::integer() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, value);
+    QCOMPARE(ConvertInteger(std::string_view(text.constData(), std::size_t(text.size()))), value);
+}
+
+void TestConversions::integerFails_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("empty") << QByteArray("") << "";
+    QTest::newRow("spaces only") << QByteArray("   ") << "   ";
+    QTest::newRow("trailing space") << QByteArray("56 ") << "56 ";
+    QTest::newRow("letters") << QByteArray("abc") << "abc";
+    QTest::newRow("decimal point") << QByteArray("1.5") << "1.5";
+    QTest::newRow("sign only") << QByteArray("-") << "-";
+    QTest::newRow("space after sign") << QByteArray("- 5") << "- 5";
+    QTest::newRow("too big") << QByteArray("2147483648") << "2147483648";
+    QTest::newRow("far too big") << QByteArray(60, '9') << QString(60, '9');
+    QTest::newRow("hex prefix only") << QByteArray("0x") << "0x";
+    QTest::newRow("NUL first") << QByteArray("\0"
+                                             "5",
+                                             2)
+                               << "";
+}
+
+void TestConversions::integerFails() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, shown);
+    try {
+        ConvertInteger(std::string_view(text.constData(), std::size_t(text.size())));
+        QFAIL("converted");
+    } catch (const ConvertError& e) {
+        QCOMPARE(QString(e.what()),
+                 "'" + shown + "' is not a valid integer value for Integer type");
+    }
+}
+
+void TestConversions::real_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<quint32>("bits");
+    auto bits = [](float f) { return std::bit_cast<quint32>(f); };
+    QTest::newRow("fixed") << QByteArray(" 0.1234") << bits(0.1234f);
+    QTest::newRow("negative") << QByteArray("-0.0500") << bits(-0.05f);
+    QTest::newRow("trailing spaces") << QByteArray("65.43  ") << bits(65.43f);
+    QTest::newRow("plus sign") << QByteArray("+1.5") << bits(1.5f);
+    QTest::newRow("integer") << QByteArray("3") << bits(3.0f);
+    QTest::newRow("trailing dot") << QByteArray("3.") << bits(3.0f);
+    QTest::newRow("leading dot") << QByteArray(".25") << bits(0.25f);
+    QTest::newRow("exponent") << QByteArray("1.5e3") << bits(1500.0f);
+    QTest::newRow("exponent sign") << QByteArray("25E-1") << bits(2.5f);
+    QTest::newRow("negative zero") << QByteArray("-0.0000") << bits(-0.0f);
+    QTest::newRow("nearest float") << QByteArray("0.1") << bits(0.1f);
+    QTest::newRow("halfway rounds to even") << QByteArray("16777217") << bits(16777216.0f);
+    QTest::newRow("largest float")
+        << QByteArray("3.4028235e38") << bits(std::numeric_limits<float>::max());
+    QTest::newRow("subnormal") << QByteArray("1e-45")
+                               << bits(std::numeric_limits<float>::denorm_min());
+    QTest::newRow("below half the smallest") << QByteArray("7e-46") << bits(0.0f);
+    QTest::newRow("negative underflow") << QByteArray("-1e-50") << bits(-0.0f);
+    QTest::newRow("long exponent underflow") << QByteArray("1e-99999999999999999999") << bits(0.0f);
+    QTest::newRow("zero with huge exponent") << QByteArray("0e99999999999999") << bits(0.0f);
+    QTest::newRow("many digits") << QByteArray("0." + QByteArray(400, '3')) << bits(1.0f / 3.0f);
+    QTest::newRow("inf") << QByteArray("inf") << bits(std::numeric_limits<float>::infinity());
+    QTest::newRow("-INF") << QByteArray(" -INF") << bits(-std::numeric_limits<float>::infinity());
+    QTest::newRow("Infinity") << QByteArray("Infinity")
+                              << bits(std::numeric_limits<float>::infinity());
+    QTest::newRow("stops at zero") << QByteArray("2.5\0x", 5) << bits(2.5f);
+    QTest::newRow("nan") << QByteArray("nan") << quint32(0x7FC00000);
+    QTest::newRow("-nan keeps its sign") << QByteArray("-nan") << quint32(0xFFC00000);
+}
+
+void TestConversions::real() {
+    QFETCH(QByteArray, text);
+    QFETCH(quint32, bits);
+    const float v = ConvertReal(std::string_view(text.constData(), std::size_t(text.size())));
+    QCOMPARE(std::bit_cast<quint32>(v), bits);
+}
+
+void TestConversions::realFails_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("spaces") << QByteArray("  ");
+    QTest::newRow("letters") << QByteArray("abc");
+    QTest::newRow("comma decimal") << QByteArray("0,5");
+    QTest::newRow("two dots") << QByteArray("1.2.3");
+    QTest::newRow("dot only") << QByteArray(".");
+    QTest::newRow("bare exponent") << QByteArray("1e");
+    QTest::newRow("exponent sign only") << QByteArray("1e+");
+    QTest::newRow("hex float") << QByteArray("0x1p3");
+    QTest::newRow("space inside") << QByteArray("1 2");
+    QTest::newRow("beyond float") << QByteArray("3.4028236e38");
+    QTest::newRow("negative beyond float") << QByteArray("-1e39");
+    QTest::newRow("long exponent overflow") << QByteArray("1e99999999999999999999");
+    QTest::newRow("nan with junk") << QByteArray("nanx");
+}
+
+void TestConversions::realFails() {
+    QFETCH(QByteArray, text);
+    try {
+        ConvertReal(std::string_view(text.constData(), std::size_t(text.size())));
+        QFAIL("converted");
+    } catch (const ConvertError& e) {
+        QCOMPARE(QString(e.what()),
+                 "'" + QString(text) + "' is not a valid floating point value for Single type");
+    }
+}
+
+QTEST_APPLESS_MAIN(TestConversions)
+#include "tst_conversions.moc"
