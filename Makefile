@@ -30,7 +30,7 @@ test-asan: setup
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 run: build
-	@echo "The viewer's window is not built yet; the demo recordings are in $(BUILD)/samples/."
+	$(BUILD)/bin/tesmora $(BUILD)/samples/demo_pc56.lqd
 
 bench: setup
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTESMORA_BENCH=ON

@@ -108,8 +108,8 @@ bool ConvertOne(RecordingStore& store, const std::string& input, const Options& 
         Say(input, output + " exists (use --force to overwrite)");
         return false;
     }
-    const LoadOutcome outcome =
-        LoadRecording(store, input, [&](LoadMessage m) { Say(input, MessageText(m)); });
+    const LoadOutcome outcome = LoadRecording(
+        store, input, LoadObserver::Reporting([&](LoadMessage m) { Say(input, MessageText(m)); }));
     if (!outcome.opened) {
         Say(input, outcome.openError);
         return false;

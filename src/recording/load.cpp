@@ -99,7 +99,7 @@ bool IsBinaryRecordingPath(const std::string& path) {
 }
 
 LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
-                          const MessageSink& report) {
+                          const LoadObserver& observer) {
     LoadOutcome outcome;
     outcome.binary = IsBinaryRecordingPath(path);
     InputFile file(path);
@@ -108,9 +108,10 @@ LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
         return outcome;
     }
     outcome.opened = true;
+    if (observer.opened) observer.opened();
     auto say = [&](LoadMessage m) {
         outcome.messages.push_back(m);
-        if (report) report(m);
+        if (observer.report) observer.report(m);
     };
 
     store.DataType = 0;

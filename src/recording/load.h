@@ -33,13 +33,24 @@ struct LoadOutcome {
 /// True when the file name's extension, lower-cased, is exactly ".lqd".
 bool IsBinaryRecordingPath(const std::string& path);
 
-/// Receives each message at the moment the load reports it: "Unable to read anymore." while
-/// the file is still open, the others after it has been closed.
-using MessageSink = std::function<void(LoadMessage)>;
+/// What the caller hears while a load runs.
+struct LoadObserver {
+    /// The file is open; the store is about to be emptied.
+    std::function<void()> opened;
+    /// Each message at the moment the load reports it: "Unable to read anymore." while the
+    /// file is still open, the others after it has been closed.
+    std::function<void(LoadMessage)> report;
+
+    static LoadObserver Reporting(std::function<void(LoadMessage)> report) {
+        LoadObserver o;
+        o.report = std::move(report);
+        return o;
+    }
+};
 
 /// Opens path, empties the store, reads the recording and closes the file. Afterwards the store
 /// either holds the recording (DataCount > 0) or nothing (DataCount 0); never half of one.
 LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
-                          const MessageSink& report = {});
+                          const LoadObserver& observer = {});
 
 } // namespace tesmora

@@ -96,8 +96,9 @@ void TestLoad::formatErrorDiscardsRecords() {
     std::vector<std::uint8_t> bytes = Ws56File().Records(1, 5).Bytes();
     bytes.resize(bytes.size() - 3); // the fifth record ends inside channel 3
     std::vector<LoadMessage> heard;
-    const LoadOutcome o = LoadRecording(store, files.Write("cut.lqd", bytes),
-                                        [&](LoadMessage m) { heard.push_back(m); });
+    const LoadOutcome o =
+        LoadRecording(store, files.Write("cut.lqd", bytes),
+                      LoadObserver::Reporting([&](LoadMessage m) { heard.push_back(m); }));
     QVERIFY(o.opened);
     QVERIFY(o.binary);
     QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::DataFormatError});
@@ -125,12 +126,13 @@ void TestLoad::storeFullIsReportedWhileReading() {
     const std::string path =
         files.Write("full.lqd", Ws56File().Record(0).Record(SAMPLE_CAPACITY + 5).Bytes());
     int heardWhileOpen = 0;
-    const LoadOutcome o = LoadRecording(store, path, [&](LoadMessage m) {
-        QCOMPARE(m, LoadMessage::StoreFull);
-        // The records read so far are already in the store when the message is shown.
-        QCOMPARE(store.DataCount, SAMPLE_CAPACITY);
-        ++heardWhileOpen;
-    });
+    const LoadOutcome o = LoadRecording(store, path, LoadObserver::Reporting([&](LoadMessage m) {
+                                            QCOMPARE(m, LoadMessage::StoreFull);
+                                            // The records read so far are already
+                                            // in the store when it is shown.
+                                            QCOMPARE(store.DataCount, SAMPLE_CAPACITY);
+                                            ++heardWhileOpen;
+                                        }));
     QCOMPARE(heardWhileOpen, 1);
     QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::StoreFull});
     QCOMPARE(store.DataCount, SAMPLE_CAPACITY);

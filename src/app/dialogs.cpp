@@ -1,0 +1,37 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace tesmora {
+
+bool QtDialogs::ExecuteFileDialog(QFileDialog& dialog, QString& fileName) {
+    if (fileName.isEmpty()) {
+        dialog.selectFile(QString());
+    } else {
+        const QFileInfo info(fileName);
+        if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    fileName = dialog.selectedFiles().constFirst();
+    return true;
+}
+
+void QtDialogs::Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) {
+    QMessageBox box(icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, caption,
+                    text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool QtDialogs::AskYesNo(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtDialogs::Beep() {
+    QApplication::beep();
+}
+
+} // namespace tesmora

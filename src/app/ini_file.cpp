@@ -1,0 +1,138 @@
+#include "app/ini_file.h"
+
+#include "csv/conversions.h"
+#include "recording/convert_error.h"
+
+namespace tesmora {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The name of a section header line "[name]", or nothing.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[') return std::nullopt;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(1, close - 1));
+}
+
+// The key of a "key=value" line, or nothing for comments and other lines.
+std::optional<std::string_view> KeyName(std::string_view line) {
+    const std::string_view t = Trim(line);
+    if (t.empty() || t.front() == ';' || t.front() == '#' || t.front() == '[') return std::nullopt;
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    return Trim(line.substr(0, eq));
+}
+
+} // namespace
+
+IniFile::IniFile(std::string_view text) {
+    if (text.find("\r\n") != std::string_view::npos) eol_ = "\r\n";
+    finalEol_ = text.empty() || text.back() == '\n';
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines_.emplace_back(line);
+        start = end + 1;
+    }
+}
+
+int IniFile::FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+        if (const auto name = SectionName(lines_[i]); name && SameName(*name, section))
+            return static_cast<int>(i);
+    return -1;
+}
+
+int IniFile::FindKey(int header, std::string_view key) const {
+    for (std::size_t i = static_cast<std::size_t>(header) + 1; i < lines_.size(); ++i) {
+        if (SectionName(lines_[i])) break;
+        if (const auto name = KeyName(lines_[i]); name && SameName(*name, key))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::optional<std::string> IniFile::ReadString(std::string_view section,
+                                               std::string_view key) const {
+    const int header = FindSection(section);
+    if (header < 0) return std::nullopt;
+    const int at = FindKey(header, key);
+    if (at < 0) return std::nullopt;
+    const std::string& line = lines_[static_cast<std::size_t>(at)];
+    return std::string(Trim(std::string_view(line).substr(line.find('=') + 1)));
+}
+
+int IniFile::ReadInteger(std::string_view section, std::string_view key, int def) const {
+    std::optional<std::string> text = ReadString(section, key);
+    if (!text) return def;
+    if (text->size() > 2 && (*text)[0] == '0' && ((*text)[1] == 'x' || (*text)[1] == 'X'))
+        text->replace(0, 2, "$");
+    try {
+        return ConvertInteger(*text);
+    } catch (const ConvertError&) {
+        return def;
+    }
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    const std::string line = std::string(key) + "=" + std::string(value);
+    int header = FindSection(section);
+    if (header < 0) {
+        std::string head(1, '[');
+        head.append(section).push_back(']');
+        lines_.push_back(std::move(head));
+        lines_.push_back(line);
+        return;
+    }
+    if (const int at = FindKey(header, key); at >= 0) {
+        lines_[static_cast<std::size_t>(at)] = line;
+        return;
+    }
+    // After the section's last key line (blank lines and comments that follow it stay below).
+    std::size_t insert = static_cast<std::size_t>(header) + 1;
+    for (std::size_t i = insert; i < lines_.size() && !SectionName(lines_[i]); ++i)
+        if (KeyName(lines_[i])) insert = i + 1;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insert), line);
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+std::string IniFile::Text() const {
+    std::string out;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        out += lines_[i];
+        if (i + 1 < lines_.size() || finalEol_) out += eol_;
+    }
+    return out;
+}
+
+} // namespace tesmora

@@ -1,0 +1,628 @@
+#include "app/main_window.h"
+
+#include "app/glyphs.h"
+#include "app/ini_file.h"
+#include "app/widgets.h"
+#include "chart/layout.h"
+#include "chart/time_grid.h"
+#include "processing/moving_average.h"
+#include "recording/byte_sink.h"
+#include "recording/convert_error.h"
+#include "recording/datetime.h"
+#include "recording/load.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+namespace tesmora {
+namespace {
+
+// The client area at design size, below the menu bar, status bar included.
+constexpr int kClientWidth = 1008;
+constexpr int kClientHeight = 569;
+constexpr int kStatusHeight = 19;
+constexpr int kScrollBarHeight = 17;
+constexpr int kMinOuterWidth = 1024;
+constexpr int kMinOuterHeight = 600;
+
+constexpr QRgb kRed = qRgb(255, 0, 0), kBlue = qRgb(0, 0, 255), kGreen = qRgb(0, 128, 0),
+               kPurple = qRgb(128, 0, 128);
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text,
+                  QRgb color = 0, bool hidden = false) {
+    auto* label = Named(new QLabel(text, parent), name);
+    if (color != 0) { // 0: the window's text colour
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, QColor::fromRgb(color));
+        label->setPalette(p);
+    }
+    label->move(x, y);
+    label->adjustSize();
+    if (hidden) label->hide();
+    return label;
+}
+
+void SetLabelText(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize(); // labels size themselves to their text, left edge fixed
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, QRect r, const QString& text,
+                        bool checked) {
+    auto* box = Named(new QCheckBox(text, parent), name);
+    box->setGeometry(r);
+    box->setChecked(checked);
+    return box;
+}
+
+QGroupBox* MakeGroupBox(QWidget* parent, const char* name, QRect r, const QString& title) {
+    auto* box = Named(new QGroupBox(title, parent), name);
+    box->setGeometry(r);
+    return box;
+}
+
+// The executable's file name up to its first ".", as a title: "Tesmora".
+QString ApplicationCaption() {
+    QString name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    name = name.left(name.indexOf('.') < 0 ? name.size() : name.indexOf('.'));
+    return name.left(1).toUpper() + name.mid(1).toLower();
+}
+
+// The hourglass for the length of a scope, or until ended.
+class BusyCursor {
+public:
+    void Begin() {
+        if (!on_) QApplication::setOverrideCursor(Qt::WaitCursor);
+        on_ = true;
+    }
+    void End() {
+        if (on_) QApplication::restoreOverrideCursor();
+        on_ = false;
+    }
+    ~BusyCursor() { End(); }
+
+private:
+    bool on_ = false;
+};
+
+} // namespace
+
+MainWindow::MainWindow(Dialogs& dialogs, QString settingsPath, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), settingsPath_(std::move(settingsPath)) {
+    setObjectName("Form1");
+    setWindowTitle("Tesmora for Medical");
+    CreateMenu();
+    CreateControls();
+    CreateDialogs();
+    const int menuHeight = menuBar()->sizeHint().height();
+    resize(kClientWidth, kClientHeight + menuHeight);
+    FormCanResize();
+    FormCreate();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::CreateMenu() {
+    QMenuBar* bar = Named(menuBar(), "MainMenu1");
+    auto item = [this](QMenu* menu, const char* name, const QString& caption,
+                       void (MainWindow::*handler)()) {
+        QAction* a = Named(menu->addAction(caption), name);
+        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        return a;
+    };
+    auto separator = [](QMenu* menu, const char* name) { Named(menu->addSeparator(), name); };
+
+    QMenu* file = Named(bar->addMenu("File(&F)"), "F1");
+    O1 = item(file, "O1", "Open(&O)", &MainWindow::O1Click);
+    separator(file, "N4");
+    S1 = Named(file->addAction("Save As CSV(&S)"), "S1");
+    S1->setEnabled(false);
+    separator(file, "N2");
+    U1 = Named(file->addAction("Print Setup(&U)"), "U1");
+    P1 = Named(file->addAction("Print(&P)"), "P1");
+    separator(file, "N3");
+    X1 = item(file, "X1", "Exit(&X)", &MainWindow::X1Click);
+    QMenu* view = Named(bar->addMenu("View(&V)"), "N1");
+    I1 = Named(view->addAction("Initialize View Settings(&I)"), "I1");
+    QMenu* help = Named(bar->addMenu("Help(&H)"), "H1");
+    H2 = Named(help->addAction("Help(&H)"), "H2");
+    A1 = Named(help->addAction("About(&A)"), "A1");
+}
+
+void MainWindow::CreateControls() {
+    client_ = new ClientArea(this);
+    client_->setObjectName("ClientArea");
+    setCentralWidget(client_);
+    QWidget* w = client_;
+
+    StartTimeLabel = MakeLabel(w, "StartTimeLabel", 656, 14, "StartTimeLabel", 0, true);
+    EndTimeLabel = MakeLabel(w, "EndTimeLabel", 656, 32, "EndTimeLabel", 0, true);
+    CountLabel = MakeLabel(w, "CountLabel", 656, 50, "CountLabel", 0, true);
+    Label1 = MakeLabel(w, "Label1", 600, 14, "Start", 0, true);
+    Label2 = MakeLabel(w, "Label2", 600, 32, "End", 0, true);
+    Label3 = MakeLabel(w, "Label3", 600, 50, "Count", 0, true);
+
+    Panel1 = Named(new QWidget(w), "Panel1");
+    Panel1->setAutoFillBackground(true);
+    QPalette white = Panel1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Panel1->setPalette(white);
+    PaintBox1 = Named(new ChartWidget(Panel1), "PaintBox1");
+    PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
+    ScrollBar1 = Named(new QScrollBar(Qt::Horizontal, Panel1), "ScrollBar1");
+    ScrollBar1->setRange(0, 0);
+    ScrollBar1->setSingleStep(1);
+    ScrollBar1->setPageStep(1);
+    ScrollBar1->hide();
+
+    GroupBox1 = MakeGroupBox(w, "GroupBox1", {8, 8, 233, 58}, "Display Data Select");
+    const char* dataLabels[4] = {"Region1Data1Label", "Region1Data2Label", "Region1Data3Label",
+                                 "Region1Data4Label"};
+    const char* dataTexts[4] = {"OXHb", "DXHb", "TOHb", "STO2"};
+    const QRgb dataColors[4] = {kRed, kBlue, kGreen, kPurple};
+    const int labelX[4] = {34, 88, 137, 192};
+    const QRect boxes[4] = {
+        {16, 23, 17, 17}, {71, 23, 18, 17}, {120, 23, 17, 17}, {175, 23, 18, 17}};
+    const char* boxNames[4] = {"Region1Data1CheckBox", "Region1Data2CheckBox",
+                               "Region1Data3CheckBox", "Region1Data4CheckBox"};
+    for (int k = 0; k < 4; ++k)
+        Region1DataLabel[k] =
+            MakeLabel(GroupBox1, dataLabels[k], labelX[k], 24, dataTexts[k], dataColors[k]);
+    for (int k = 0; k < 4; ++k) {
+        Region1DataCheckBox[k] =
+            MakeCheckBox(GroupBox1, boxNames[k], boxes[k], QString(), k == 0 || k == 3);
+        connect(Region1DataCheckBox[k], &QCheckBox::toggled, this,
+                [this] { Region1Data1CheckBoxClick(); });
+    }
+
+    GroupBox4 = MakeGroupBox(w, "GroupBox4", {264, 8, 96, 58}, "Moving avg.");
+    AveComboBox = Named(new QComboBox(GroupBox4), "AveComboBox");
+    AveComboBox->setGeometry(20, 26, 57, 21);
+    AveComboBox->addItems({"none", "3 points", "5 points", "7 points", "9 points", "11 points"});
+    AveComboBox->setCurrentIndex(0);
+    connect(AveComboBox, &QComboBox::activated, this, [this] { AveComboBoxChange(); });
+
+    GroupBox5 = MakeGroupBox(w, "GroupBox5", {375, 8, 96, 58}, "Scaling");
+    AmpComboBox = Named(new QComboBox(GroupBox5), "AmpComboBox");
+    AmpComboBox->setGeometry(20, 26, 57, 21);
+    AmpComboBox->addItems({"x0.25", "x0.5", "x1", "x2", "x4", "x8", "x16"});
+    AmpComboBox->setCurrentIndex(2);
+    connect(AmpComboBox, &QComboBox::activated, this, [this] { AmpComboBoxChange(); });
+
+    ReadoutGroupBox = MakeGroupBox(w, "ReadoutGroupBox", {918, 400, 80, 129}, QString());
+    ReadoutGroupBox->hide();
+    OXHbLabel = MakeLabel(ReadoutGroupBox, "OXHbLabel", 8, 24, "OXHbLabel", kRed);
+    DXHbLabel = MakeLabel(ReadoutGroupBox, "DXHbLabel", 8, 43, "DXHbLabel", kBlue);
+    TOHbLabel = MakeLabel(ReadoutGroupBox, "TOHbLabel", 8, 62, "TOHbLabel", kGreen);
+    STO2Label = MakeLabel(ReadoutGroupBox, "STO2Label", 8, 81, "STO2Label", kPurple);
+    TempLabel = MakeLabel(ReadoutGroupBox, "TempLabel", 8, 100, "TempLabel");
+
+    StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(kStatusHeight);
+    setStatusBar(StatusBar1);
+
+    CHGroupBox = MakeGroupBox(w, "CHGroupBox", {918, 80, 80, 121}, "CH Select");
+    CHGroupBox->hide();
+    for (int k = 0; k < 4; ++k) {
+        const QByteArray name = "CH" + QByteArray::number(k + 1) + "CheckBox";
+        CHCheckBox[k] = MakeCheckBox(CHGroupBox, name.constData(), {16, 24 + 23 * k, 97, 17},
+                                     QString("CH%1").arg(k + 1), k == 0);
+        connect(CHCheckBox[k], &QCheckBox::toggled, this, [this] { CH1CheckBoxClick(); });
+    }
+
+    ArrangeGroupBox = MakeGroupBox(w, "ArrangeGroupBox", {486, 8, 97, 58}, "Arrangement");
+    ArrangeGroupBox->hide();
+    for (int tag = 0; tag < 2; ++tag) {
+        auto* button =
+            Named(new QToolButton(ArrangeGroupBox), tag == 0 ? "SpeedButton1" : "SpeedButton2");
+        button->setGeometry(tag == 0 ? 11 : 58, 19, 28, 28);
+        button->setAutoRaise(true);
+        button->setIcon(ArrangementGlyph(tag));
+        button->setIconSize(QSize(20, 20));
+        button->setProperty("tag", tag);
+        connect(button, &QToolButton::clicked, this, [this, tag] { SpeedButton1Click(tag); });
+        (tag == 0 ? SpeedButton1 : SpeedButton2) = button;
+    }
+
+    // Focus order: the chart, then the group boxes from left to right, then the right column.
+    QWidget* order[] = {Region1DataCheckBox[0],
+                        Region1DataCheckBox[1],
+                        Region1DataCheckBox[2],
+                        Region1DataCheckBox[3],
+                        AveComboBox,
+                        AmpComboBox,
+                        CHCheckBox[0],
+                        CHCheckBox[1],
+                        CHCheckBox[2],
+                        CHCheckBox[3],
+                        SpeedButton1,
+                        SpeedButton2};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    client_->onResize = [this] {
+        LayoutClient();
+        FormResize();
+    };
+}
+
+void MainWindow::CreateDialogs() {
+    OpenDialog1 = Named(new QFileDialog(this), "OpenDialog1");
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setNameFilters({"lqd files (*.lqd)", "csv files (*.csv)"});
+    OpenDialog1->setDefaultSuffix("lqd");
+    SaveDialog1 = Named(new QFileDialog(this), "SaveDialog1");
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setNameFilters({"CSV files (*.csv)"});
+    SaveDialog1->setDefaultSuffix("csv");
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
+}
+
+void MainWindow::FormCreate() {
+    for (int i = 0; i < 4; ++i)
+        chart_.TraceColor[i] = Region1DataLabel[i]->palette().color(QPalette::WindowText).rgb();
+    for (int& slot : chart_.ChSlot) slot = -1;
+}
+
+QSize MainWindow::FrameMargins() const {
+    return frameGeometry().size() - geometry().size();
+}
+
+void MainWindow::FormCanResize() {
+    // The limit is on the outer size; Qt's minimum is on the inner one.
+    const QSize frame = FrameMargins();
+    setMinimumSize(kMinOuterWidth - frame.width(), kMinOuterHeight - frame.height());
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    FormCanResize();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormCanResize();
+}
+
+void MainWindow::LayoutClient() {
+    // Anchors: Panel1 grows with the client area, the right column keeps to the right edge,
+    // the read-out to the lower right corner; everything else stays where it is.
+    const int dw = client_->width() - kClientWidth;
+    const int dh = client_->height() - (kClientHeight - kStatusHeight);
+    Panel1->setGeometry(8, 80, 900 + dw, 449 + dh);
+    CHGroupBox->move(918 + dw, 80);
+    ReadoutGroupBox->move(918 + dw, 400 + dh);
+    LayoutPanel1();
+}
+
+void MainWindow::LayoutPanel1() {
+    const bool bar = !ScrollBar1->isHidden();
+    const int w = Panel1->width(), h = Panel1->height();
+    ScrollBar1->setGeometry(0, h - kScrollBarHeight, w, kScrollBarHeight);
+    PaintBox1->setGeometry(0, 0, w, bar ? h - kScrollBarHeight : h);
+}
+
+void MainWindow::SetScrollBarVisible(bool visible) {
+    if (ScrollBar1->isHidden() != visible) return;
+    ScrollBar1->setVisible(visible);
+    LayoutPanel1();
+}
+
+int MainWindow::GetSettings() {
+    LayoutInput in;
+    in.width = PaintBox1->width();
+    in.height = PaintBox1->height();
+    for (int k = 0; k < 4; ++k) {
+        in.showData[k] = Region1DataCheckBox[k]->isChecked();
+        in.channelChecked[k] = CHCheckBox[k]->isChecked();
+    }
+    in.channelCount = store_.ChCount;
+    const int n = tesmora::GetSettings(chart_, in);
+    ArrangeGroupBox->setVisible(n > 2);
+    return n;
+}
+
+void MainWindow::ReportMessage(const QString& text) {
+    dialogs_.Beep();
+    dialogs_.Message(this, "ERROR", text, Dialogs::Icon::None);
+}
+
+void MainWindow::ShowError(const QString& text) {
+    dialogs_.Beep();
+    dialogs_.Message(this, ApplicationCaption(),
+                     QString::fromStdString(ErrorTextForDisplay(text.toStdString())),
+                     Dialogs::Icon::Error);
+}
+
+void MainWindow::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowError("Unknown error");
+    }
+}
+
+void MainWindow::O1Click() {
+    Guard([this] {
+        QString fileName; // cleared before every showing
+        if (!dialogs_.ExecuteFileDialog(*OpenDialog1, fileName)) return;
+        OpenRecording(fileName);
+    });
+}
+
+void MainWindow::OpenRecording(const QString& fileName) {
+    Guard([&] {
+        BusyCursor busy;
+        LoadObserver observer;
+        observer.opened = [&] {
+            chart_.CursorCh = -1;
+            chart_.CursorIndex = -1;
+            chart_.YShift = 0;
+            chart_.TimeScale = 1;
+            StatusBar1->clearMessage();
+            busy.Begin();
+            // Let the cleared status bar and the cursor show before the read; no user input.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        };
+        observer.report = [&](LoadMessage m) {
+            // "Unable to read anymore." comes while the file is still being read.
+            if (m != LoadMessage::StoreFull) busy.End();
+            ReportMessage(QString::fromLatin1(MessageText(m)));
+        };
+        const LoadOutcome outcome =
+            LoadRecording(store_, QFile::encodeName(fileName).toStdString(), observer);
+        busy.End();
+        if (!outcome.opened) return; // nothing changes
+        ShowRecordingState(fileName, outcome.binary);
+        if (outcome.error) ShowError(QString::fromStdString(*outcome.error));
+    });
+}
+
+void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
+    QLabel* const loadLabels[6] = {Label1,         Label2,       Label3,
+                                   StartTimeLabel, EndTimeLabel, CountLabel};
+    if (store_.DataCount > 0) {
+        SetLabelText(StartTimeLabel, QString::fromStdString(FormatDateTime(store_.StartTime)));
+        SetLabelText(EndTimeLabel, QString::fromStdString(FormatDateTime(store_.EndTime)));
+        SetLabelText(CountLabel, QString("%1 (%2[ms])").arg(store_.DataCount).arg(store_.Rate));
+        for (QLabel* l : loadLabels) l->show();
+
+        QString status = "FileName[ " + QFileInfo(fileName).fileName() + " ]    DeviceID[ " +
+                         QString::fromStdString(store_.SerialNo) + " ]";
+        if (!store_.PatientID.empty()) {
+            status += "    PatientID[ " + QString::fromStdString(store_.PatientID);
+            if (!store_.PatientName.empty())
+                status += "(" + QString::fromStdString(store_.PatientName) + ")";
+            status += " ]";
+        }
+        StatusBar1->showMessage(status);
+
+        for (int k = 0; k < 4; ++k) {
+            CHCheckBox[k]->setVisible(store_.ChCount >= k + 1);
+            CHCheckBox[k]->setChecked(store_.ChCount >= k + 1);
+        }
+        CHGroupBox->setVisible(store_.ChCount >= 2);
+        GetSettings();
+        CalcCompareData(store_, std::max(AveComboBox->currentIndex(), 0));
+        S1->setEnabled(binary);
+    } else {
+        for (QLabel* l : loadLabels) l->hide();
+        ArrangeGroupBox->hide();
+        CHGroupBox->hide();
+        S1->setEnabled(false);
+    }
+    chart_.TimeScale = 1;
+    if (store_.DataCount > chart_.PlotWidth) {
+        chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
+        chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
+        ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
+        ScrollBar1->setValue(0);
+        SetScrollBarVisible(true);
+    } else {
+        chart_.TimeScaleMax = 1;
+        chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
+        SetScrollBarVisible(false);
+    }
+    TempLabel->setVisible(store_.DataType == 3);
+    PaintBox1->update();
+}
+
+void MainWindow::X1Click() {
+    close();
+}
+
+void MainWindow::AveComboBoxChange() {
+    Guard([this] {
+        CalcCompareData(store_, std::max(AveComboBox->currentIndex(), 0));
+        PaintBox1->update();
+    });
+}
+
+void MainWindow::AmpComboBoxChange() {
+    PaintBox1->update();
+}
+void MainWindow::Region1Data1CheckBoxClick() {
+    PaintBox1->update();
+}
+void MainWindow::CH1CheckBoxClick() {
+    PaintBox1->update();
+}
+
+void MainWindow::FormResize() {
+    Guard([this] {
+        GetSettings();
+        const bool needed = store_.DataCount > chart_.PlotWidth;
+        if (!ScrollBar1->isHidden()) {
+            if (needed) {
+                ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
+            } else {
+                ScrollBar1->setValue(0);
+                SetScrollBarVisible(false);
+            }
+        } else if (needed) {
+            ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
+            ScrollBar1->setValue(0);
+            SetScrollBarVisible(true);
+        }
+    });
+}
+
+void MainWindow::SpeedButton1Click(int tag) {
+    Guard([this, tag] {
+        if (tag == chart_.ArrangeMode) return;
+        chart_.ArrangeMode = tag;
+        GetSettings();
+        const bool needed = store_.DataCount > chart_.PlotWidth;
+        if (!ScrollBar1->isHidden()) {
+            chart_.TimeScale = 1;
+            if (needed) {
+                ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
+                chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
+            } else {
+                ScrollBar1->setValue(0);
+                SetScrollBarVisible(false);
+                chart_.TimeScaleMax = 1;
+            }
+        } else if (needed) {
+            ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
+            ScrollBar1->setValue(0);
+            SetScrollBarVisible(true);
+            chart_.TimeScale = 1;
+            chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
+        }
+        chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
+        PaintBox1->update();
+    });
+}
+
+void MainWindow::PaintBox1Paint(QPainter&) {
+    Guard([this] { GetSettings(); });
+}
+
+// --- Settings file ---
+
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+    QMainWindow::showEvent(event);
+    FormCanResize();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept(); // the window closes whatever the settings write did
+}
+
+void MainWindow::PlaceCentred() {
+    const QSize frame = FrameMargins();
+    const QSize outer(kClientWidth + frame.width(),
+                      kClientHeight + menuBar()->sizeHint().height() + frame.height());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect desk =
+        screen ? screen->virtualGeometry() : QRect(0, 0, outer.width(), outer.height());
+    resize(outer - frame);
+    move(std::max(desk.left(), desk.left() + desk.width() / 2 - outer.width() / 2),
+         std::max(desk.top(), desk.top() + desk.height() / 2 - outer.height() / 2));
+}
+
+void MainWindow::PlaceAtStoredBounds(int top, int left, int width, int height) {
+    // Bounds that no screen shows any part of (a monitor since unplugged) would hide the window.
+    bool seen = false;
+    for (const QScreen* s : QGuiApplication::screens())
+        seen = seen || s->geometry().intersects(QRect(left, top, width, height));
+    if (!seen) {
+        PlaceCentred();
+        return;
+    }
+    move(left, top);
+    const QSize frame = FrameMargins();
+    resize(width - frame.width(), height - frame.height());
+    pendingOuterSize_ = QSize(width, height);
+    // The frame is known only once the window system has shown it: correct the size then.
+    QTimer::singleShot(0, this, [this] {
+        const QSize f = FrameMargins();
+        if (!pendingOuterSize_.isEmpty() && !f.isNull())
+            resize(pendingOuterSize_.width() - f.width(), pendingOuterSize_.height() - f.height());
+        pendingOuterSize_ = QSize();
+    });
+}
+
+void MainWindow::FormShow() {
+    Guard([this] {
+        QFile file(settingsPath_);
+        const IniFile ini(file.open(QIODevice::ReadOnly) ? file.readAll().toStdString()
+                                                         : std::string());
+        const int top = ini.ReadInteger("Form", "Top", -1);
+        const int left = ini.ReadInteger("Form", "Left", -1);
+        const int width = ini.ReadInteger("Form", "Width", -1);
+        const int height = ini.ReadInteger("Form", "Height", -1);
+        if (top < 0 || left < 0 || width < 0 || height < 0)
+            PlaceCentred();
+        else
+            PlaceAtStoredBounds(top, left, width, height);
+        // Indexes outside the lists take the key's default.
+        const int amp = ini.ReadInteger("Settings", "Amp", 1);
+        AmpComboBox->setCurrentIndex(amp >= 0 && amp < AmpComboBox->count() ? amp : 1);
+        const int ave = ini.ReadInteger("Settings", "Ave", 0);
+        AveComboBox->setCurrentIndex(ave >= 0 && ave < AveComboBox->count() ? ave : 0);
+        const bool defaults[4] = {true, false, false, true};
+        for (int k = 0; k < 4; ++k)
+            Region1DataCheckBox[k]->setChecked(
+                ini.ReadBool("Settings", QString("Check%1").arg(k + 1).toStdString(), defaults[k]));
+    });
+}
+
+void MainWindow::FormClose() {
+    Guard([this] {
+        QFile in(settingsPath_);
+        IniFile ini(in.open(QIODevice::ReadOnly) ? in.readAll().toStdString() : std::string());
+        in.close();
+        const QRect outer = frameGeometry();
+        ini.WriteInteger("Form", "Top", outer.top());
+        ini.WriteInteger("Form", "Left", outer.left());
+        ini.WriteInteger("Form", "Width", outer.width());
+        ini.WriteInteger("Form", "Height", outer.height());
+        ini.WriteInteger("Settings", "Amp", AmpComboBox->currentIndex());
+        ini.WriteInteger("Settings", "Ave", AveComboBox->currentIndex());
+        for (int k = 0; k < 4; ++k)
+            ini.WriteBool("Settings", QString("Check%1").arg(k + 1).toStdString(),
+                          Region1DataCheckBox[k]->isChecked());
+
+        const std::string path = QFile::encodeName(settingsPath_).toStdString();
+        OutputFile out(path, true);
+        bool ok = out.IsOpen();
+        if (ok) {
+            ByteSink sink(out.Descriptor());
+            sink.Write(ini.Text());
+            ok = sink.Flush() && out.Commit();
+        }
+        if (!ok) throw std::runtime_error("Unable to write to " + settingsPath_.toStdString());
+    });
+}
+
+} // namespace tesmora

@@ -1,0 +1,118 @@
+#pragma once
+// The main window: its controls, menu and dialogs, and every command of the program.
+
+#include "app/dialogs.h"
+#include "chart/chart_state.h"
+#include "recording/store.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QScrollBar;
+class QStatusBar;
+class QToolButton;
+
+namespace tesmora {
+
+class ChartWidget;
+class ClientArea;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    /// settingsPath: the settings file read when the window is first shown and written when
+    /// it closes.
+    MainWindow(Dialogs& dialogs, QString settingsPath, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    RecordingStore& Store() { return store_; }
+    const ChartState& Chart() const { return chart_; }
+    const QString& SettingsPath() const { return settingsPath_; }
+
+    /// The Open command after its dialog: loads fileName and sets the window up for it.
+    void OpenRecording(const QString& fileName);
+
+    // Command handlers, named after their controls.
+    void O1Click();
+    void X1Click();
+    void AveComboBoxChange();
+    void AmpComboBoxChange();
+    void Region1Data1CheckBoxClick();
+    void CH1CheckBoxClick();
+    void SpeedButton1Click(int tag);
+    void FormResize();
+    void FormShow();
+    void FormClose();
+    void PaintBox1Paint(QPainter& painter);
+
+    /// The layout of the chart's panels for the current controls; shows ArrangeGroupBox for
+    /// more than two panels. Returns the panel count.
+    int GetSettings();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    void CreateDialogs();
+    void FormCreate();
+    void FormCanResize();
+    void LayoutClient();
+    void LayoutPanel1();
+    void SetScrollBarVisible(bool visible);
+    void ShowRecordingState(const QString& fileName, bool binary);
+    QSize FrameMargins() const;
+    void PlaceAtStoredBounds(int top, int left, int width, int height);
+    void PlaceCentred();
+
+    /// A message of the program: the beep, then "ERROR" with the text and an OK button.
+    void ReportMessage(const QString& text);
+    /// The application's general error handler.
+    void ShowError(const QString& text);
+    /// Runs a handler; an error it does not handle ends it and reaches ShowError.
+    void Guard(const std::function<void()>& handler);
+
+    Dialogs& dialogs_;
+    const QString settingsPath_;
+    RecordingStore store_;
+    ChartState chart_;
+    bool shown_ = false;
+    QSize pendingOuterSize_; // stored bounds waiting for the frame to be known
+
+public:
+    // Controls, named as the program names them (their objectName is the same).
+    QLabel *StartTimeLabel, *EndTimeLabel, *CountLabel, *Label1, *Label2, *Label3;
+    QWidget* Panel1;
+    ChartWidget* PaintBox1;
+    QScrollBar* ScrollBar1;
+    QGroupBox* GroupBox1;
+    QLabel* Region1DataLabel[4];
+    QCheckBox* Region1DataCheckBox[4];
+    QGroupBox *GroupBox4, *GroupBox5;
+    QComboBox *AveComboBox, *AmpComboBox;
+    QGroupBox* ReadoutGroupBox;
+    QLabel *OXHbLabel, *DXHbLabel, *TOHbLabel, *STO2Label, *TempLabel;
+    QStatusBar* StatusBar1;
+    QGroupBox* CHGroupBox;
+    QCheckBox* CHCheckBox[4];
+    QGroupBox* ArrangeGroupBox;
+    QToolButton *SpeedButton1, *SpeedButton2;
+    QAction *O1, *S1, *U1, *P1, *X1, *I1, *H2, *A1;
+    QFileDialog *OpenDialog1, *SaveDialog1;
+
+private:
+    ClientArea* client_;
+};
+
+} // namespace tesmora

@@ -1,0 +1,32 @@
+#pragma once
+// Small widgets of the main window that only forward their events.
+
+#include <QWidget>
+#include <functional>
+
+namespace tesmora {
+
+/// The chart's surface (PaintBox1): paints through the window's painter function.
+class ChartWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartWidget(QWidget* parent) : QWidget(parent) {}
+    std::function<void(QPainter&)> onPaint;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+/// The window's client area below the menu: reports its resizes so that the window can keep
+/// its controls anchored.
+class ClientArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit ClientArea(QWidget* parent) : QWidget(parent) {}
+    std::function<void()> onResize;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+} // namespace tesmora

@@ -1,0 +1,36 @@
+#include "support/scripted_dialogs.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace tesmora::test {
+
+bool ScriptedDialogs::ExecuteFileDialog(QFileDialog&, QString& fileName) {
+    presets.push_back(fileName);
+    if (files.isEmpty()) qFatal("a file dialog was shown that the test did not expect");
+    const std::optional<QString> answer = files.takeFirst();
+    if (!answer) return false;
+    fileName = *answer;
+    return true;
+}
+
+void ScriptedDialogs::Message(QWidget*, const QString& caption, const QString& text, Icon icon) {
+    Shown shown{caption, text, icon, QApplication::overrideCursor() != nullptr};
+    messages.push_back(shown);
+    if (onMessage) onMessage(shown);
+}
+
+bool ScriptedDialogs::AskYesNo(QWidget*, const QString& caption, const QString& text) {
+    questions.push_back(caption + ": " + text);
+    if (answers.isEmpty()) qFatal("a question was asked that the test did not expect");
+    return answers.takeFirst();
+}
+
+QStringList ScriptedDialogs::TakeTexts() {
+    QStringList texts;
+    for (const Shown& m : messages) texts << m.text;
+    messages.clear();
+    return texts;
+}
+
+} // namespace tesmora::test

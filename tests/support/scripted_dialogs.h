@@ -1,0 +1,42 @@
+#pragma once
+// Dialog answers given by a test in place of a user, and a record of what was shown.
+
+#include "app/dialogs.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace tesmora::test {
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Shown {
+        QString caption, text;
+        Icon icon;
+        bool busyCursor; // the hourglass was showing
+    };
+
+    /// The next file dialog's answer: a path, or nothing for Cancel.
+    QList<std::optional<QString>> files;
+    /// The next Yes/No answers.
+    QList<bool> answers;
+    /// What the file dialogs were preset with, in order.
+    QStringList presets;
+    QList<Shown> messages;
+    QList<QString> questions;
+    int beeps = 0;
+    /// Called whenever a message box would be shown, for checks at that moment.
+    std::function<void(const Shown&)> onMessage;
+
+    bool ExecuteFileDialog(QFileDialog& dialog, QString& fileName) override;
+    void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
+    bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
+    void Beep() override { ++beeps; }
+
+    /// The texts of the messages shown so far, and forget them.
+    QStringList TakeTexts();
+};
+
+} // namespace tesmora::test
