@@ -48,8 +48,9 @@ Tissue Sample(double t, double base, double phase, double desatAt, Noise& noise)
         0.025 * Wave(t + phase, 620) + 0.012 * Wave(t + 2 * phase, 97) + 0.004 * Wave(t, 11);
     const double desat = 0.11 * Dip(t, desatAt, 150);
     const double sto2 = base + swing - desat + noise.Gauss(0.002);
-    const double oxhb = 40 * (sto2 - base) + 0.3 * Wave(t + phase, 1500) + noise.Gauss(0.04);
-    const double dxhb = -0.7 * oxhb + 0.15 * Wave(t, 900) + noise.Gauss(0.04);
+    const double oxhb =
+        0.40 + 2.0 * (sto2 - base) + 0.03 * Wave(t + phase, 1500) + noise.Gauss(0.004);
+    const double dxhb = 0.22 - 0.6 * (oxhb - 0.40) + 0.02 * Wave(t, 900) + noise.Gauss(0.004);
     return {static_cast<float>(sto2), static_cast<float>(oxhb), static_cast<float>(dxhb)};
 }
 

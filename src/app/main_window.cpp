@@ -4,6 +4,7 @@
 #include "app/ini_file.h"
 #include "app/widgets.h"
 #include "chart/layout.h"
+#include "chart/painter.h"
 #include "chart/time_grid.h"
 #include "processing/moving_average.h"
 #include "recording/byte_sink.h"
@@ -143,7 +144,7 @@ void MainWindow::CreateMenu() {
     separator(file, "N3");
     X1 = item(file, "X1", "Exit(&X)", &MainWindow::X1Click);
     QMenu* view = Named(bar->addMenu("View(&V)"), "N1");
-    I1 = Named(view->addAction("Initialize View Settings(&I)"), "I1");
+    I1 = item(view, "I1", "Initialize View Settings(&I)", &MainWindow::I1Click);
     QMenu* help = Named(bar->addMenu("Help(&H)"), "H1");
     H2 = Named(help->addAction("Help(&H)"), "H2");
     A1 = Named(help->addAction("About(&A)"), "A1");
@@ -169,11 +170,22 @@ void MainWindow::CreateControls() {
     Panel1->setPalette(white);
     PaintBox1 = Named(new ChartWidget(Panel1), "PaintBox1");
     PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
+    PaintBox1->onMouseDown = [this](Qt::MouseButton b, QPoint p) {
+        PaintBox1MouseDown(b, p.x(), p.y());
+    };
+    PaintBox1->onMouseMove = [this](Qt::MouseButtons b, QPoint p) {
+        PaintBox1MouseMove(b, p.x(), p.y());
+    };
+    PaintBox1->onMouseUp = [this](Qt::MouseButton b, QPoint p) {
+        PaintBox1MouseUp(b, p.x(), p.y());
+    };
+    PaintBox1->onDblClick = [this] { PaintBox1DblClick(); };
     ScrollBar1 = Named(new QScrollBar(Qt::Horizontal, Panel1), "ScrollBar1");
     ScrollBar1->setRange(0, 0);
     ScrollBar1->setSingleStep(1);
     ScrollBar1->setPageStep(1);
     ScrollBar1->hide();
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] { ScrollBar1Change(); });
 
     GroupBox1 = MakeGroupBox(w, "GroupBox1", {8, 8, 233, 58}, "Display Data Select");
     const char* dataLabels[4] = {"Region1Data1Label", "Region1Data2Label", "Region1Data3Label",
@@ -396,6 +408,7 @@ void MainWindow::OpenRecording(const QString& fileName) {
             LoadRecording(store_, QFile::encodeName(fileName).toStdString(), observer);
         busy.End();
         if (!outcome.opened) return; // nothing changes
+        paintErrorShown_ = false;
         ShowRecordingState(fileName, outcome.binary);
         if (outcome.error) ShowError(QString::fromStdString(*outcome.error));
     });
@@ -518,8 +531,73 @@ void MainWindow::SpeedButton1Click(int tag) {
     });
 }
 
-void MainWindow::PaintBox1Paint(QPainter&) {
-    Guard([this] { GetSettings(); });
+void MainWindow::PaintBox1Paint(QPainter& painter) {
+    try {
+        const int n = GetSettings();
+        painter.setFont(font()); // the window font; only its colour changes while drawing
+        const Readout r = PaintChart(painter, store_, chart_, n, AmpComboBox->currentIndex(),
+                                     ScrollBar().visible ? ScrollBar().position : 0);
+        if (!r.update) return;
+        if (r.visible) {
+            ReadoutGroupBox->setTitle(r.texts.caption);
+            SetLabelText(OXHbLabel, r.texts.oxhb);
+            SetLabelText(DXHbLabel, r.texts.dxhb);
+            SetLabelText(TOHbLabel, r.texts.tohb);
+            SetLabelText(STO2Label, r.texts.sto2);
+            SetLabelText(TempLabel, r.texts.temp);
+        }
+        ReadoutGroupBox->setVisible(r.visible);
+    } catch (const std::exception& e) {
+        // No message box inside a paint: report it once the paint is over, once per recording.
+        if (paintErrorShown_) return;
+        paintErrorShown_ = true;
+        QTimer::singleShot(0, this,
+                           [this, text = QString::fromUtf8(e.what())] { ShowError(text); });
+    }
+}
+
+ScrollBarState MainWindow::ScrollBar() const {
+    return {!ScrollBar1->isHidden(), ScrollBar1->value(), ScrollBar1->maximum()};
+}
+
+void MainWindow::Apply(const GestureEffect& effect) {
+    if (effect.scrollTo) ScrollBar1->setValue(*effect.scrollTo); // runs ScrollBar1Change
+    if (effect.repaint) PaintBox1->update();
+}
+
+static MouseButton ButtonOf(Qt::MouseButton b) {
+    return b == Qt::LeftButton     ? MouseButton::Left
+           : b == Qt::MiddleButton ? MouseButton::Middle
+                                   : MouseButton::Right;
+}
+
+void MainWindow::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
+    if (button != Qt::LeftButton && button != Qt::MiddleButton) return;
+    Apply(gestures_.MouseDown(ButtonOf(button), x, y, chart_, ScrollBar()));
+}
+
+void MainWindow::PaintBox1MouseMove(Qt::MouseButtons buttons, int x, int y) {
+    Guard([&] {
+        Apply(gestures_.MouseMove(buttons & Qt::LeftButton, buttons & Qt::MiddleButton, x, y,
+                                  chart_, store_.DataCount, store_.Rate, ScrollBar()));
+    });
+}
+
+void MainWindow::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
+    Apply(gestures_.MouseUp(ButtonOf(button), x, y, chart_, store_.DataCount, store_.ChCount,
+                            ScrollBar()));
+}
+
+void MainWindow::PaintBox1DblClick() {
+    Apply(gestures_.DblClick(chart_));
+}
+
+void MainWindow::ScrollBar1Change() {
+    Apply(gestures_.ScrollChanged(chart_, ScrollBar()));
+}
+
+void MainWindow::I1Click() {
+    Apply(gestures_.InitializeView(chart_, store_.Rate, ScrollBar()));
 }
 
 // --- Settings file ---

@@ -3,6 +3,7 @@
 
 #include "app/dialogs.h"
 #include "chart/chart_state.h"
+#include "chart/gestures.h"
 #include "recording/store.h"
 
 #include <QMainWindow>
@@ -34,6 +35,7 @@ public:
 
     RecordingStore& Store() { return store_; }
     const ChartState& Chart() const { return chart_; }
+    const Gestures& GestureState() const { return gestures_; }
     const QString& SettingsPath() const { return settingsPath_; }
 
     /// The Open command after its dialog: loads fileName and sets the window up for it.
@@ -51,6 +53,12 @@ public:
     void FormShow();
     void FormClose();
     void PaintBox1Paint(QPainter& painter);
+    void PaintBox1MouseDown(Qt::MouseButton button, int x, int y);
+    void PaintBox1MouseMove(Qt::MouseButtons buttons, int x, int y);
+    void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
+    void PaintBox1DblClick();
+    void ScrollBar1Change();
+    void I1Click();
 
     /// The layout of the chart's panels for the current controls; shows ArrangeGroupBox for
     /// more than two panels. Returns the panel count.
@@ -73,6 +81,8 @@ private:
     void SetScrollBarVisible(bool visible);
     void ShowRecordingState(const QString& fileName, bool binary);
     QSize FrameMargins() const;
+    ScrollBarState ScrollBar() const;
+    void Apply(const GestureEffect& effect);
     void PlaceAtStoredBounds(int top, int left, int width, int height);
     void PlaceCentred();
 
@@ -87,8 +97,10 @@ private:
     const QString settingsPath_;
     RecordingStore store_;
     ChartState chart_;
+    Gestures gestures_;
     bool shown_ = false;
-    QSize pendingOuterSize_; // stored bounds waiting for the frame to be known
+    bool paintErrorShown_ = false; // a failed paint is reported once per recording
+    QSize pendingOuterSize_;       // stored bounds waiting for the frame to be known
 
 public:
     // Controls, named as the program names them (their objectName is the same).

@@ -6,15 +6,23 @@
 
 namespace tesmora {
 
-/// The chart's surface (PaintBox1): paints through the window's painter function.
+/// The chart's surface (PaintBox1): paints through the window's painter function and hands
+/// its pointer events to the window.
 class ChartWidget : public QWidget {
     Q_OBJECT
 public:
     explicit ChartWidget(QWidget* parent) : QWidget(parent) {}
     std::function<void(QPainter&)> onPaint;
+    std::function<void(Qt::MouseButton, QPoint)> onMouseDown, onMouseUp;
+    std::function<void(Qt::MouseButtons, QPoint)> onMouseMove;
+    std::function<void()> onDblClick;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
 /// The window's client area below the menu: reports its resizes so that the window can keep

@@ -92,6 +92,9 @@ private slots:
     void settingsValues_data();
     void settingsValues();
     void settingsUnwritable();
+    void clickPlacesTheCursor();
+    void dragsPanShiftAndZoom();
+    void initializeViewSettings();
 };
 
 void TestMainWindow::init() {
@@ -507,6 +510,80 @@ void TestMainWindow::settingsUnwritable() {
              "Unable to write to " + QString::fromStdString(files->Path("tesmora.INI")) + ".");
     QCOMPARE(int(dialogs.messages[0].icon), int(Dialogs::Icon::Error));
     ::chmod(files->Path("").c_str(), 0755);
+}
+
+void TestMainWindow::clickPlacesTheCursor() {
+    OpenBytes("c.lqd", Ws56File()
+                           .Record(1)
+                           .Record(2, {Values(0.0123f, -0.05f, 0.653f), Error(), Error(0x0041)})
+                           .Records(3, 3000)
+                           .Bytes());
+    auto* box = Find("PaintBox1");
+    window->repaint();
+    const QPoint at(window->Chart().ChLeft[0] + 1, window->Chart().ChTop[0] + 30);
+    QTest::mouseClick(box, Qt::LeftButton, {}, at);
+    QCOMPARE(window->Chart().CursorCh, 0);
+    QCOMPARE(window->Chart().CursorIndex, 1);
+    box->repaint();
+    QVERIFY(!Hidden("ReadoutGroupBox"));
+    QCOMPARE(Find<QGroupBox>("ReadoutGroupBox")->title(), QString("12:00:00")); // + 0.5 s
+    QCOMPARE(Text("OXHbLabel"), QString(" 0.0123"));
+    QCOMPARE(Text("STO2Label"), QString(" 65.3[%]"));
+    // The cursor in the second panel, on an error sample without code: blank values.
+    QTest::mouseClick(box, Qt::LeftButton, {},
+                      at + QPoint(0, window->Chart().ChTop[1] - window->Chart().ChTop[0]));
+    QCOMPARE(window->Chart().CursorCh, 1);
+    box->repaint();
+    QCOMPARE(Text("OXHbLabel"), QString());
+    // Scrolling at full resolution removes it.
+    Find<QScrollBar>("ScrollBar1")->setValue(5);
+    box->repaint();
+    QCOMPARE(window->Chart().CursorIndex, -1);
+    QVERIFY(Hidden("ReadoutGroupBox"));
+}
+
+void TestMainWindow::dragsPanShiftAndZoom() {
+    OpenBytes("d.lqd", Ws56File().Records(1, 20000).Bytes());
+    auto* box = Find("PaintBox1");
+    auto* bar = Find<QScrollBar>("ScrollBar1");
+    bar->setValue(500);
+    // Left drag 100 pixels to the right: 100 samples earlier.
+    QTest::mousePress(box, Qt::LeftButton, {}, {400, 100});
+    QTest::mouseMove(box, {450, 101});
+    QTest::mouseMove(box, {500, 101});
+    QTest::mouseRelease(box, Qt::LeftButton, {}, {500, 101});
+    QCOMPARE(bar->value(), 400);
+    QCOMPARE(window->Chart().CursorCh, -1); // a drag is no click
+    // Left drag down: the traces shift.
+    QTest::mousePress(box, Qt::LeftButton, {}, {400, 50});
+    QTest::mouseMove(box, {400, 90});
+    QTest::mouseRelease(box, Qt::LeftButton, {}, {400, 90});
+    QCOMPARE(window->Chart().YShift, 40 * 100 / window->Chart().PlotHeight);
+    QVERIFY(window->Chart().YShift > 0);
+    // A double click cancels the shift.
+    QTest::mouseDClick(box, Qt::LeftButton, {}, {400, 60});
+    QTest::mouseRelease(box, Qt::LeftButton, {}, {400, 60});
+    QCOMPARE(window->Chart().YShift, 0);
+    // Middle drag 120 pixels to the left: two steps out.
+    QTest::mousePress(box, Qt::MiddleButton, {}, {400, 100});
+    QTest::mouseMove(box, {280, 100});
+    QTest::mouseRelease(box, Qt::MiddleButton, {}, {280, 100});
+    QCOMPARE(window->Chart().TimeScale, 3);
+    QCOMPARE(window->Chart().GridTime, 300000);
+}
+
+void TestMainWindow::initializeViewSettings() {
+    OpenBytes("i.lqd", Ws56File().Records(1, 20000).Bytes());
+    Find<QScrollBar>("ScrollBar1")->setValue(700);
+    QTest::mousePress(Find("PaintBox1"), Qt::MiddleButton, {}, {400, 100});
+    QTest::mouseMove(Find("PaintBox1"), {250, 100});
+    QTest::mouseRelease(Find("PaintBox1"), Qt::MiddleButton, {}, {250, 100});
+    QCOMPARE(window->Chart().TimeScale, 4);
+    Action("I1")->trigger();
+    QCOMPARE(window->Chart().TimeScale, 1);
+    QCOMPARE(window->Chart().GridTime, 60000);
+    QCOMPARE(Find<QScrollBar>("ScrollBar1")->value(), 0);
+    QCOMPARE(Find<QCheckBox>("CH1CheckBox")->isChecked(), true);
 }
 
 QTEST_MAIN(TestMainWindow)

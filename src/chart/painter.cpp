@@ -1,0 +1,492 @@
+#include "chart/painter.h"
+
+#include "recording/datetime.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cstddef>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#include <cmath>
+#include <limits>
+
+namespace tesmora {
+namespace {
+
+const QColor kAqua(0, 255, 255), kFuchsia(255, 0, 255), kSilver(192, 192, 192),
+    kGray(128, 128, 128), kDarkGray(64, 64, 64), kLime(0, 255, 0);
+
+// Text placed by its top-left corner, as the chart's labels are positioned.
+void TextOut(QPainter& painter, const QFontMetrics& fm, int x, int y, const QString& text) {
+    painter.drawText(QPoint(x, y + fm.ascent()), text);
+}
+
+// A 1-pixel line from (x0, y0) up to but excluding (x1, y1); horizontal or vertical only.
+void LineTo(QPainter& painter, int x0, int y0, int x1, int y1) {
+    if (x0 == x1 && y0 == y1) return;
+    const int ex = x1 + (x1 > x0 ? -1 : x1 < x0 ? 1 : 0);
+    const int ey = y1 + (y1 > y0 ? -1 : y1 < y0 ? 1 : 0);
+    painter.drawLine(x0, y0, ex, ey);
+}
+
+float Value(const ChannelData& ch, int k) {
+    switch (k) {
+    case 0:
+        return ch.OXHb;
+    case 1:
+        return ch.DXHb;
+    case 2:
+        return ch.TOHb;
+    default:
+        return ch.StO2;
+    }
+}
+
+// "h:nn:ss" with hours counting on past 24.
+QString ElapsedText(std::int64_t ms) {
+    const std::int64_t s = ms / 1000;
+    return QString::asprintf("%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
+                             static_cast<long long>(s % 3600 / 60), static_cast<long long>(s % 60));
+}
+
+// The four values of a channel (OXHb, DXHb, TOHb, StO2 lie side by side), four at a time.
+struct Quad {
+#if defined(__SSE2__)
+    __m128 v;
+    static Quad Fill(float x) {
+        return {_mm_set1_ps(x)};
+    }
+    static Quad Values(const ChannelData& ch) {
+        static_assert(offsetof(ChannelData, StO2) ==
+                      offsetof(ChannelData, OXHb) + 3 * sizeof(float));
+        return {_mm_loadu_ps(&ch.OXHb)};
+    }
+    void Store(float* out) const {
+        _mm_storeu_ps(out, v);
+    }
+    // Of two values the first, when it is a NaN, gives way to the second.
+    friend Quad Min(Quad a, Quad b) {
+        return {_mm_min_ps(a.v, b.v)};
+    }
+    friend Quad Max(Quad a, Quad b) {
+        return {_mm_max_ps(a.v, b.v)};
+    }
+    friend Quad Or(Quad a, Quad b) {
+        return {_mm_or_ps(a.v, b.v)};
+    }
+    friend Quad Unordered(Quad a) {
+        return {_mm_cmpunord_ps(a.v, a.v)};
+    }
+#else
+    float v[4];
+    static Quad Fill(float x) {
+        return {{x, x, x, x}};
+    }
+    static Quad Values(const ChannelData& ch) {
+        return {{ch.OXHb, ch.DXHb, ch.TOHb, ch.StO2}};
+    }
+    void Store(float* out) const {
+        std::copy(v, v + 4, out);
+    }
+    friend Quad Min(Quad a, Quad b) {
+        for (int i = 0; i < 4; ++i) a.v[i] = a.v[i] < b.v[i] ? a.v[i] : b.v[i];
+        return a;
+    }
+    friend Quad Max(Quad a, Quad b) {
+        for (int i = 0; i < 4; ++i) a.v[i] = a.v[i] > b.v[i] ? a.v[i] : b.v[i];
+        return a;
+    }
+    friend Quad Or(Quad a, Quad b) {
+        for (int i = 0; i < 4; ++i) a.v[i] = (a.v[i] != 0 || b.v[i] != 0) ? 1.0f : 0.0f;
+        return a;
+    }
+    friend Quad Unordered(Quad a) {
+        for (float& x : a.v) x = x != x ? 1.0f : 0.0f;
+        return a;
+    }
+#endif
+};
+
+// Band walk state of one panel.
+struct BandWalk {
+    std::int32_t pStart = -1, eStart = -1;
+    void Close(std::int32_t& start, std::int32_t j, bool p, int left, int timeScale,
+               std::vector<Band>& out) {
+        out.push_back({left + start / timeScale, left + j / timeScale, p});
+        start = -1;
+    }
+    void Step(std::uint16_t status, std::int32_t j, int left, int ts, std::vector<Band>& out) {
+        if (status & STS_P) {
+            if (pStart < 0) {
+                pStart = j;
+                if (eStart >= 0) Close(eStart, j, false, left, ts, out);
+            }
+        } else if (status & 0x00FF) {
+            if (eStart < 0) {
+                eStart = j;
+                if (pStart >= 0) Close(pStart, j, true, left, ts, out);
+            }
+        } else if (pStart >= 0) {
+            Close(pStart, j, true, left, ts, out);
+        } else if (eStart >= 0) {
+            Close(eStart, j, false, left, ts, out);
+        }
+    }
+    void Finish(std::int32_t walked, int left, int ts, std::vector<Band>& out) {
+        // The last column of an open run is left unfilled.
+        if (pStart >= 0) Close(pStart, walked - 1, true, left, ts, out);
+        if (eStart >= 0) Close(eStart, walked - 1, false, left, ts, out);
+    }
+};
+
+std::int32_t VisibleCount(const RecordingStore& store, const ChartState& s, std::int32_t s0) {
+    const std::int64_t n = static_cast<std::int64_t>(std::max(s.PlotWidth, 0)) * s.TimeScale;
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(store.DataCount - std::int64_t{s0}, 0, n));
+}
+
+} // namespace
+
+ValueWindow ValueWindowFor(int yShift, int ampIndex) {
+    ValueWindow w{};
+    w.F = std::ldexp(1.0, 2 - ampIndex);
+    const double u = yShift / 100.0;
+    w.sLo = 0.8 * u;
+    w.sHi = 0.8 * u + 0.8;
+    w.hLo = 0.4 * u * w.F;
+    w.hHi = (0.4 * u + 0.4) * w.F;
+    w.kFirst = (yShift + 100) / 25 + 1;
+    w.yShift = yShift;
+    return w;
+}
+
+std::vector<ValueGridLine> ValueGridLines(const ValueWindow& w, int ampIndex, int top, int bottom,
+                                          int plotHeight) {
+    std::vector<ValueGridLine> lines;
+    const int digits = AmpDigits[std::clamp(ampIndex, 0, 6)];
+    for (int k = w.kFirst; k <= w.kFirst + 3; ++k) {
+        // bottom - PlotHeight * (v_k - sLo) / (sHi - sLo) with v_k = (20k - 80) / 100 and
+        // sLo = 0.8 * YShift / 100, in whole numbers: the same value without rounding, so the
+        // lines divide the panel into equal parts whenever the shift allows it.
+        const std::int64_t num = std::int64_t{plotHeight} * (100 * k - 400 - 4 * w.yShift);
+        const std::int64_t q = num >= 0 ? (num + 399) / 400 : -(-num / 400); // ceiling
+        const int y = static_cast<int>(bottom - q);
+        lines.push_back({y, y - top > 20, QString::asprintf("%d", 20 * k - 80),
+                         QString::asprintf("%*.*f", digits, digits - 2, (0.1 * k - 0.4) * w.F)});
+    }
+    return lines;
+}
+
+void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0,
+                const ValueWindow& w, std::vector<PanelScan>& out) {
+    out.resize(static_cast<std::size_t>(std::max(n, 0)));
+    const std::int32_t count = VisibleCount(store, s, s0);
+    const int ts = std::max(s.TimeScale, 1);
+    const std::int32_t columns = (count + ts - 1) / ts;
+
+    // A column's values: its first and last, and its extremes with NaN taken as the lowest
+    // value there is (it is drawn on the bottom edge, as values below the window are).
+    struct ValueSpan {
+        float first, last, lo, hi;
+    };
+    std::vector<ValueSpan> spans[4][4];
+    BandWalk walks[4];
+    for (int p = 0; p < n; ++p) {
+        out[p].bands.clear();
+        for (int k = 0; k < 4; ++k) {
+            out[p].trace[k].clear();
+            spans[p][k].resize(s.ShowData[k] ? static_cast<std::size_t>(columns) : 0);
+        }
+    }
+
+    // One pass over the records: the samples of all panels share their columns. The four
+    // values of a channel lie side by side and are taken together.
+    const SampleRecord* const buf = store.SampleBuff.get() + s0;
+    constexpr float kLowest = -std::numeric_limits<float>::infinity();
+    for (std::int32_t col = 0, j = 0; col < columns; ++col) {
+        const std::int32_t end = std::min(j + ts, count);
+        Quad lo[4], hi[4], nan[4];
+        for (int p = 0; p < n; ++p) {
+            lo[p] = Quad::Fill(std::numeric_limits<float>::infinity());
+            hi[p] = Quad::Fill(kLowest);
+            nan[p] = Quad::Fill(0);
+        }
+        for (std::int32_t i = j; i < end; ++i) {
+            const SampleRecord& r = buf[i];
+            for (int p = 0; p < n; ++p) {
+                const int c = s.ChSlot[p];
+                walks[p].Step(r.Ch[c].Status, i, s.ChLeft[p], ts, out[p].bands);
+                const Quad v = Quad::Values(r.Ave[c]);
+                lo[p] = Min(v, lo[p]); // a NaN leaves the extremes as they are...
+                hi[p] = Max(v, hi[p]);
+                nan[p] = Or(nan[p], Unordered(v)); // ...and is noted here
+            }
+        }
+        for (int p = 0; p < n; ++p) {
+            const ChannelData& a = buf[j].Ave[s.ChSlot[p]];
+            const ChannelData& z = buf[end - 1].Ave[s.ChSlot[p]];
+            float l[4], h[4], q[4];
+            lo[p].Store(l);
+            hi[p].Store(h);
+            nan[p].Store(q);
+            for (int k = 0; k < 4; ++k)
+                if (s.ShowData[k])
+                    spans[p][k][static_cast<std::size_t>(col)] = {Value(a, k), Value(z, k),
+                                                                  q[k] != 0 ? kLowest : l[k], h[k]};
+        }
+        j = end;
+    }
+    for (int p = 0; p < n; ++p) walks[p].Finish(count, s.ChLeft[p], ts, out[p].bands);
+
+    // Rows per column; the mapping to rows falls as values rise, so the highest value gives
+    // the lowest row.
+    const double hScale = s.PlotHeight / (w.hHi - w.hLo);
+    for (int p = 0; p < n; ++p) {
+        const int top = s.ChTop[p], bottom = s.ChBottom[p];
+        for (int k = 0; k < 4; ++k) {
+            if (!s.ShowData[k]) continue;
+            std::vector<ColumnSpan>& rows = out[p].trace[k];
+            rows.resize(static_cast<std::size_t>(columns));
+            for (std::int32_t col = 0; col < columns; ++col) {
+                const ValueSpan& v = spans[p][k][static_cast<std::size_t>(col)];
+                auto row = [&](float x) {
+                    return TraceRow(x, k, w, top, bottom, s.PlotHeight, hScale);
+                };
+                rows[static_cast<std::size_t>(col)] = {row(v.first), row(v.hi), row(v.lo),
+                                                       row(v.last), std::min(ts, count - col * ts)};
+            }
+        }
+    }
+}
+
+TraceLayer::TraceLayer(QRect area) {
+    Clear(area);
+}
+
+void TraceLayer::Clear(QRect area) {
+    area_ = area;
+    if (image_.size() != area.size())
+        image_ = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    image_.fill(Qt::transparent);
+    bits_ = reinterpret_cast<QRgb*>(image_.bits());
+    stride_ = image_.bytesPerLine() / static_cast<int>(sizeof(QRgb));
+}
+
+void TraceLayer::Stamp(int x, int y0, int y1, QRgb color) {
+    // Columns x-1 and x, rows y0-1 to y1, clipped to the layer.
+    const int left = std::max(x - 1 - area_.left(), 0),
+              right = std::min(x - area_.left(), image_.width() - 1);
+    const int top = std::max(y0 - 1 - area_.top(), 0),
+              bottom = std::min(y1 - area_.top(), image_.height() - 1);
+    for (int row = top; row <= bottom; ++row) {
+        QRgb* line = bits_ + static_cast<std::ptrdiff_t>(row) * stride_;
+        for (int col = left; col <= right; ++col) line[col] = color;
+    }
+}
+
+void TraceLayer::Line(QLine segment, QRgb color) {
+    // The pixels of the thin line (Bresenham, both ends included), each widened by the one to
+    // its left, the one above and the one above-left.
+    int x0 = segment.x1(), y0 = segment.y1();
+    const int x1 = segment.x2(), y1 = segment.y2();
+    if (x0 == x1) {
+        Stamp(x0, std::min(y0, y1), std::max(y0, y1), color);
+        return;
+    }
+    const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
+    const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        Stamp(x0, y0, y0, color);
+        if (x0 == x1 && y0 == y1) break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x0 += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+void TraceLayer::Draw(const std::vector<QLine>& segments, QRgb color) {
+    const QRgb opaque = color | 0xFF000000u;
+    for (const QLine& l : segments) Line(l, opaque);
+}
+
+void TraceLayer::DrawColumns(const std::vector<ColumnSpan>& columns, int left, QRgb color) {
+    const QRgb opaque = color | 0xFF000000u;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const ColumnSpan& c = columns[i];
+        const int x = left + static_cast<int>(i);
+        if (i > 0) Line(QLine(x - 1, columns[i - 1].last, x, c.first), opaque);
+        if (c.count > 1) Stamp(x, c.lo, c.hi, opaque);
+    }
+}
+
+void TraceSegmentsPerSample(const RecordingStore& store, const ChartState& s, int p, int k,
+                            std::int32_t s0, const ValueWindow& w, std::vector<QLine>& out) {
+    out.clear();
+    const std::int32_t count = VisibleCount(store, s, s0);
+    const int c = s.ChSlot[p];
+    const double hScale = s.PlotHeight / (w.hHi - w.hLo);
+    QPoint prev;
+    for (std::int32_t j = 0; j < count; ++j) {
+        const QPoint pt(s.ChLeft[p] + j / s.TimeScale,
+                        TraceRow(Value(store.SampleBuff[s0 + j].Ave[c], k), k, w, s.ChTop[p],
+                                 s.ChBottom[p], s.PlotHeight, hScale));
+        if (j > 0) out.emplace_back(prev, pt);
+        prev = pt;
+    }
+}
+
+std::vector<TimeGridLine> TimeGridLines(const RecordingStore& store, const ChartState& s, int p,
+                                        std::int32_t s0, const QFontMetrics& fm) {
+    std::vector<TimeGridLine> lines;
+    if (s.GridTime <= 0 || store.Rate <= 0) return lines;
+    const std::int64_t t0 = std::int64_t{s0} * store.Rate;
+    const std::int64_t step = std::int64_t{store.Rate} * std::max(s.TimeScale, 1);
+    const int left = s.ChLeft[p], right = s.ChRight[p];
+    for (std::int64_t g = (t0 / s.GridTime + 1) * s.GridTime;; g += s.GridTime) {
+        const std::int64_t x64 = left + (g - t0) / step;
+        if (x64 > right) break;
+        TimeGridLine line{static_cast<int>(x64), false, {}, {}, 0, 0};
+        const int x = line.x;
+        const QString elapsed = ElapsedText(g);
+        const int w = fm.horizontalAdvance(elapsed);
+        if (left + w / 2 < x && x < right - w / 2) {
+            line.labelled = true;
+            line.elapsed = elapsed;
+            line.elapsedX = x - w / 2;
+            const double clock =
+                store.StartTime + static_cast<double>(g / 1000 * 1000) / MS_PER_DAY;
+            line.clock = QString::fromStdString(FormatTimeShort(clock));
+            const int w2 = fm.horizontalAdvance(line.clock);
+            line.clockX = left + w2 / 2 >= x    ? left + 1
+                          : right - w2 / 2 <= x ? right - w2 - 1
+                                                : x - w2 / 2;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+ReadoutTexts ReadoutFor(const RecordingStore& store, std::int32_t index, int channel) {
+    const SampleRecord& r = store.SampleBuff[index];
+    const ChannelData& ch = r.Ch[channel];
+    ReadoutTexts t;
+    t.caption = QString::fromStdString(FormatTimeShort(store.StartTime + r.Time));
+    if (ch.Status == 0) {
+        t.oxhb = QString::asprintf("%7.4f", double(ch.OXHb));
+        t.dxhb = QString::asprintf("%7.4f", double(ch.DXHb));
+        t.tohb = QString::asprintf("%7.4f", double(ch.TOHb));
+        t.sto2 = QString::asprintf("%5.1f[%%]", double(ch.StO2) * 100);
+        t.temp = QString::asprintf("%4.1f", double(ch.Temp)) + QString::fromUtf8("[\u2103]");
+    } else if (ch.Status & (STS_NOCODE | STS_P)) {
+        // blank
+    } else {
+        t.oxhb = t.dxhb = t.tohb = "*****";
+        t.sto2 = "*****[%]";
+        t.temp = QString::fromUtf8("**.*[\u2103]");
+    }
+    return t;
+}
+
+Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
+                   int ampIndex, std::int32_t s0, TraceLayer* scratch) {
+    ampIndex = std::clamp(ampIndex, 0, 6);
+    n = std::clamp(n, 0, 4);
+    const ValueWindow w = ValueWindowFor(s.YShift, ampIndex);
+    const QFontMetrics fm = painter.fontMetrics();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+
+    std::vector<PanelScan> scans;
+    if (store.DataCount > 0) ScanPanels(store, s, n, s0, w, scans);
+
+    // Status bands, under everything else.
+    for (std::size_t p = 0; p < scans.size(); ++p)
+        for (const Band& b : scans[p].bands)
+            if (b.x1 > b.x0)
+                painter.fillRect(QRect(b.x0, s.ChTop[p], b.x1 - b.x0, s.ChBottom[p] - s.ChTop[p]),
+                                 b.p ? kAqua : kFuchsia);
+
+    // Value grid with labels, frame and header.
+    painter.setBrush(Qt::NoBrush);
+    for (int p = 0; p < n; ++p) {
+        const int L = s.ChLeft[p], R = s.ChRight[p], T = s.ChTop[p], B = s.ChBottom[p];
+        painter.setPen(QPen(kSilver, 0));
+        const std::vector<ValueGridLine> lines = ValueGridLines(w, ampIndex, T, B, s.PlotHeight);
+        for (const ValueGridLine& line : lines) LineTo(painter, L, line.y, R, line.y);
+        painter.setPen(kGray);
+        for (const ValueGridLine& line : lines) {
+            if (!line.labelled) continue;
+            const int h = fm.height();
+            TextOut(painter, fm, L + 5, line.y - h - 1, line.left);
+            TextOut(painter, fm, R - fm.horizontalAdvance(line.right) - 2, line.y - h - 1,
+                    line.right);
+        }
+        painter.setPen(QPen(kDarkGray, 0));
+        painter.drawRect(QRect(L, T, R - L, B - T)); // the outline covers columns L..R, rows T..B
+        const int yH = T - fm.height() - 1;
+        TextOut(painter, fm, L + 5, yH, "[%]");
+        const QString header = QString::asprintf("<  CH%d  >", s.ChSlot[p] + 1);
+        TextOut(painter, fm, (L + R - fm.horizontalAdvance(header)) / 2, yH, header);
+    }
+
+    Readout readout;
+    if (store.DataCount <= 0) {
+        painter.restore();
+        return readout;
+    }
+    readout.update = true;
+
+    // Time grid with elapsed and clock times.
+    for (int p = 0; p < n; ++p) {
+        const std::vector<TimeGridLine> lines = TimeGridLines(store, s, p, s0, fm);
+        painter.setPen(QPen(kSilver, 0));
+        for (const TimeGridLine& line : lines)
+            LineTo(painter, line.x, s.ChTop[p], line.x, s.ChBottom[p]);
+        painter.setPen(kGray);
+        for (const TimeGridLine& line : lines) {
+            if (!line.labelled) continue;
+            TextOut(painter, fm, line.elapsedX, s.ChBottom[p] - fm.height() - 1, line.elapsed);
+            TextOut(painter, fm, line.clockX, s.ChTop[p] + 1, line.clock);
+        }
+    }
+
+    // Traces, later series over earlier ones, later panels over earlier ones. They all go into
+    // one layer drawn in one go: a painter primitive per column would cost more than the rest
+    // of the chart together.
+    QRect area;
+    for (int p = 0; p < n; ++p)
+        area |= QRect(QPoint(s.ChLeft[p] - 1, s.ChTop[p] - 1), QPoint(s.ChRight[p], s.ChBottom[p]));
+    if (!area.isEmpty()) {
+        TraceLayer local;
+        TraceLayer& layer = scratch ? *scratch : local;
+        layer.Clear(area);
+        for (int p = 0; p < n; ++p)
+            for (int k = 0; k < 4; ++k)
+                if (s.ShowData[k])
+                    layer.DrawColumns(scans[p].trace[k], s.ChLeft[p], s.TraceColor[k]);
+        painter.drawImage(area.topLeft(), layer.Image());
+    }
+
+    // Cursor and read-out.
+    const int cp = s.CursorCh;
+    if (s.TimeScale == 1 && cp >= 0 && cp < n && s0 < s.CursorIndex &&
+        s.CursorIndex < s0 + s.PlotWidth && s.CursorIndex < store.DataCount) {
+        const int x = s.ChLeft[cp] + (s.CursorIndex - s0);
+        painter.setPen(QPen(kLime, 0));
+        LineTo(painter, x, s.ChTop[cp], x, s.ChBottom[cp]);
+        readout.visible = true;
+        readout.texts = ReadoutFor(store, s.CursorIndex, s.ChSlot[cp]);
+    }
+    painter.restore();
+    return readout;
+}
+
+} // namespace tesmora
