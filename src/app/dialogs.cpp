@@ -1,8 +1,12 @@
 #include "app/dialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
 
 namespace tesmora {
 
@@ -32,6 +36,19 @@ bool QtDialogs::AskYesNo(QWidget* parent, const QString& caption, const QString&
 
 void QtDialogs::Beep() {
     QApplication::beep();
+}
+
+bool QtDialogs::PrinterSetup(QWidget* parent, QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent); // applies its choice to the printer only when accepted
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtDialogs::ShowModal(QDialog& dialog) {
+    dialog.exec();
+}
+
+bool QtDialogs::OpenDocument(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace tesmora

@@ -4,7 +4,9 @@
 
 #include <QString>
 
+class QDialog;
 class QFileDialog;
+class QPrinter;
 class QWidget;
 
 namespace tesmora {
@@ -23,6 +25,13 @@ public:
     virtual bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) = 0;
     /// The system's default beep.
     virtual void Beep() = 0;
+    /// The printer set-up dialog on printer; true when confirmed (the printer then carries the
+    /// choice), false when cancelled (the printer unchanged).
+    virtual bool PrinterSetup(QWidget* parent, QPrinter& printer) = 0;
+    /// Shows a dialog modally until it is closed.
+    virtual void ShowModal(QDialog& dialog) = 0;
+    /// Hands a document to the system's opener; true when it accepted it.
+    virtual bool OpenDocument(const QString& path) = 0;
 };
 
 /// The real dialogs.
@@ -32,6 +41,9 @@ public:
     void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     void Beep() override;
+    bool PrinterSetup(QWidget* parent, QPrinter& printer) override;
+    void ShowModal(QDialog& dialog) override;
+    bool OpenDocument(const QString& path) override;
 };
 
 } // namespace tesmora

@@ -1,30 +1,17 @@
 // Tesmora: start-up.
 
+#include "app/artwork.h"
 #include "app/dialogs.h"
+#include "app/fonts.h"
 #include "app/main_window.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
-#include <QFont>
-#include <QFontDatabase>
 #include <QStandardPaths>
 #include <QTimer>
 
 namespace {
-
-// The window font is Tahoma 8 pt; Debian's fonts-wine brings a metric-compatible Tahoma.
-void UseWindowFont() {
-    if (!QFontDatabase::families().contains("Tahoma")) {
-        for (const char* file :
-             {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
-            if (QFileInfo::exists(file)) QFontDatabase::addApplicationFont(file);
-    }
-    QFont font(QFontDatabase::families().contains("Tahoma") ? "Tahoma" : QString(), 8);
-    if (!QFontDatabase::families().contains("Tahoma")) font.setStyleHint(QFont::SansSerif);
-    QApplication::setFont(font);
-}
 
 // Beside the executable with the extension ".INI"; where that folder cannot be written (an
 // installed copy), in the user's configuration folder.
@@ -44,12 +31,14 @@ QString SettingsPath() {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName("tesmora");
-    UseWindowFont();
+    tesmora::UseWindowFont();
+
+    QApplication::setWindowIcon(tesmora::TesmoraIcon());
 
     tesmora::QtDialogs dialogs;
-    tesmora::MainWindow window(dialogs, SettingsPath());
-    QDialog about(&window); // the About box, hidden until asked for
-    about.setObjectName("Form2");
+    tesmora::MainWindow window(
+        dialogs, SettingsPath(),
+        QDir(QCoreApplication::applicationDirPath()).filePath("tesmora_en.pdf"));
     window.show();
     // Beyond the menu: a file named on the command line opens as if chosen in "Open".
     const QStringList args = QCoreApplication::arguments();

@@ -1,11 +1,14 @@
 #include "app/main_window.h"
 
+#include "app/about_box.h"
 #include "app/glyphs.h"
 #include "app/ini_file.h"
+#include "app/printing.h"
 #include "app/widgets.h"
 #include "chart/layout.h"
 #include "chart/painter.h"
 #include "chart/time_grid.h"
+#include "csv/csv_writer.h"
 #include "processing/moving_average.h"
 #include "recording/byte_sink.h"
 #include "recording/convert_error.h"
@@ -23,6 +26,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -108,8 +112,9 @@ private:
 
 } // namespace
 
-MainWindow::MainWindow(Dialogs& dialogs, QString settingsPath, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), settingsPath_(std::move(settingsPath)) {
+MainWindow::MainWindow(Dialogs& dialogs, QString settingsPath, QString helpPath, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), settingsPath_(std::move(settingsPath)),
+      helpPath_(std::move(helpPath)) {
     setObjectName("Form1");
     setWindowTitle("Tesmora for Medical");
     CreateMenu();
@@ -136,18 +141,18 @@ void MainWindow::CreateMenu() {
     QMenu* file = Named(bar->addMenu("File(&F)"), "F1");
     O1 = item(file, "O1", "Open(&O)", &MainWindow::O1Click);
     separator(file, "N4");
-    S1 = Named(file->addAction("Save As CSV(&S)"), "S1");
+    S1 = item(file, "S1", "Save As CSV(&S)", &MainWindow::S1Click);
     S1->setEnabled(false);
     separator(file, "N2");
-    U1 = Named(file->addAction("Print Setup(&U)"), "U1");
-    P1 = Named(file->addAction("Print(&P)"), "P1");
+    U1 = item(file, "U1", "Print Setup(&U)", &MainWindow::U1Click);
+    P1 = item(file, "P1", "Print(&P)", &MainWindow::P1Click);
     separator(file, "N3");
     X1 = item(file, "X1", "Exit(&X)", &MainWindow::X1Click);
     QMenu* view = Named(bar->addMenu("View(&V)"), "N1");
     I1 = item(view, "I1", "Initialize View Settings(&I)", &MainWindow::I1Click);
     QMenu* help = Named(bar->addMenu("Help(&H)"), "H1");
-    H2 = Named(help->addAction("Help(&H)"), "H2");
-    A1 = Named(help->addAction("About(&A)"), "A1");
+    H2 = item(help, "H2", "Help(&H)", &MainWindow::H2Click);
+    A1 = item(help, "A1", "About(&A)", &MainWindow::A1Click);
 }
 
 void MainWindow::CreateControls() {
@@ -289,6 +294,7 @@ void MainWindow::CreateDialogs() {
     SaveDialog1->setNameFilters({"CSV files (*.csv)"});
     SaveDialog1->setDefaultSuffix("csv");
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
+    Form2 = new AboutBox(this);                                // hidden until asked for
 }
 
 void MainWindow::FormCreate() {
@@ -381,11 +387,13 @@ void MainWindow::O1Click() {
     Guard([this] {
         QString fileName; // cleared before every showing
         if (!dialogs_.ExecuteFileDialog(*OpenDialog1, fileName)) return;
+        openFileName_ = fileName;
         OpenRecording(fileName);
     });
 }
 
 void MainWindow::OpenRecording(const QString& fileName) {
+    openFileName_ = fileName;
     Guard([&] {
         BusyCursor busy;
         LoadObserver observer;
@@ -461,6 +469,91 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
     }
     TempLabel->setVisible(store_.DataType == 3);
     PaintBox1->update();
+}
+
+void MainWindow::S1Click() {
+    Guard([this] {
+        if (store_.DataCount == 0) return;
+        const QFileInfo opened(openFileName_);
+        QString name = opened.fileName().isEmpty()
+                           ? QString()
+                           : opened.dir().filePath(opened.completeBaseName() + ".csv");
+        for (;;) {
+            if (!dialogs_.ExecuteFileDialog(*SaveDialog1, name)) return;
+            if (!QFileInfo::exists(name)) break;
+            dialogs_.Beep();
+            if (dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
+                break;
+            name.clear();
+        }
+        // The new file is written beside the target and replaces it only once complete, so a
+        // failure leaves the old file as it was.
+        std::unique_ptr<OutputFile> out;
+        if (!QFileInfo(name).isDir())
+            out = std::make_unique<OutputFile>(QFile::encodeName(name).toStdString(), true);
+        if (!out || !out->IsOpen()) {
+            ReportMessage("Unable to create file.");
+            return;
+        }
+        BusyCursor busy;
+        busy.Begin();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        ByteSink sink(out->Descriptor());
+        const bool written = WriteCsvRecording(store_, sink) && sink.Flush() && out->Commit();
+        busy.End();
+        if (!written) ReportMessage("Unable to write file.");
+    });
+}
+
+QPrinter& MainWindow::Printer() {
+    // Made when first needed: finding the printers can take a while.
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+void MainWindow::U1Click() {
+    Guard([this] { dialogs_.PrinterSetup(this, Printer()); });
+}
+
+QPixmap MainWindow::ClientSnapshot() {
+    const int top = menuBar()->isVisible() ? menuBar()->geometry().bottom() + 1 : 0;
+    return grab(QRect(0, top, width(), height() - top));
+}
+
+void MainWindow::P1Click() {
+    Guard([this] {
+        const QPixmap snapshot = ClientSnapshot();
+        QPrinter& printer = Printer();
+        // Without a printing system Qt falls back to PDF output, which needs a file to go to.
+        const bool none = printer.outputFormat() == QPrinter::NativeFormat
+                              ? !printer.isValid() || printer.printerName().isEmpty()
+                              : printer.outputFileName().isEmpty();
+        if (none) throw std::runtime_error("There is no default printer.");
+        const QSizeF image = snapshot.deviceIndependentSize();
+        const PrintPlacement place =
+            PlaceOnPage(printer.width(), printer.height(), static_cast<int>(image.width()),
+                        static_cast<int>(image.height()));
+        QPainter painter;
+        if (!painter.begin(&printer))
+            throw std::runtime_error("The printer could not start printing.");
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(place.Target(), snapshot);
+        if (!painter.end()) throw std::runtime_error("The printer did not accept the page.");
+    });
+}
+
+void MainWindow::H2Click() {
+    Guard([this] {
+        if (QFileInfo(helpPath_).isFile() && dialogs_.OpenDocument(helpPath_)) return;
+        ReportMessage("Help file not found.");
+    });
+}
+
+void MainWindow::A1Click() {
+    Guard([this] {
+        Form2->PlaceForShowing();
+        dialogs_.ShowModal(*Form2);
+    });
 }
 
 void MainWindow::X1Click() {
@@ -601,6 +694,13 @@ void MainWindow::I1Click() {
 }
 
 // --- Settings file ---
+
+bool MainWindow::event(QEvent* event) {
+    // Menu items have no status tips; letting their empty tips through would wipe the status
+    // bar's text whenever the pointer crosses the menu.
+    if (event->type() == QEvent::StatusTip) return true;
+    return QMainWindow::event(event);
+}
 
 void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QAction;
+class QPrinter;
 class QCheckBox;
 class QComboBox;
 class QFileDialog;
@@ -29,8 +30,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     /// settingsPath: the settings file read when the window is first shown and written when
-    /// it closes.
-    MainWindow(Dialogs& dialogs, QString settingsPath, QWidget* parent = nullptr);
+    /// it closes; helpPath: the user manual.
+    MainWindow(Dialogs& dialogs, QString settingsPath, QString helpPath, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     RecordingStore& Store() { return store_; }
@@ -43,7 +44,12 @@ public:
 
     // Command handlers, named after their controls.
     void O1Click();
+    void S1Click();
+    void U1Click();
+    void P1Click();
     void X1Click();
+    void H2Click();
+    void A1Click();
     void AveComboBoxChange();
     void AmpComboBoxChange();
     void Region1Data1CheckBoxClick();
@@ -65,6 +71,7 @@ public:
     int GetSettings();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -85,6 +92,9 @@ private:
     void Apply(const GestureEffect& effect);
     void PlaceAtStoredBounds(int top, int left, int width, int height);
     void PlaceCentred();
+    QPrinter& Printer();
+    /// The client area as the user sees it: everything below the menu bar.
+    QPixmap ClientSnapshot();
 
     /// A message of the program: the beep, then "ERROR" with the text and an OK button.
     void ReportMessage(const QString& text);
@@ -95,6 +105,9 @@ private:
 
     Dialogs& dialogs_;
     const QString settingsPath_;
+    const QString helpPath_;
+    QString openFileName_; // the file last chosen to open
+    std::unique_ptr<QPrinter> printer_;
     RecordingStore store_;
     ChartState chart_;
     Gestures gestures_;
@@ -122,6 +135,7 @@ public:
     QToolButton *SpeedButton1, *SpeedButton2;
     QAction *O1, *S1, *U1, *P1, *X1, *I1, *H2, *A1;
     QFileDialog *OpenDialog1, *SaveDialog1;
+    class AboutBox* Form2;
 
 private:
     ClientArea* client_;

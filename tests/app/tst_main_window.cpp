@@ -41,8 +41,9 @@ class TestMainWindow : public QObject {
 
     void NewWindow() {
         window.reset();
-        window = std::make_unique<MainWindow>(dialogs,
-                                              QString::fromStdString(files->Path("tesmora.INI")));
+        window = std::make_unique<MainWindow>(
+            dialogs, QString::fromStdString(files->Path("tesmora.INI")),
+            QString::fromStdString(files->Path("tesmora_en.pdf")));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }

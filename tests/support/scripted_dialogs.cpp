@@ -1,6 +1,7 @@
 #include "support/scripted_dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QTest>
 
 namespace tesmora::test {
@@ -24,6 +25,23 @@ bool ScriptedDialogs::AskYesNo(QWidget*, const QString& caption, const QString& 
     questions.push_back(caption + ": " + text);
     if (answers.isEmpty()) qFatal("a question was asked that the test did not expect");
     return answers.takeFirst();
+}
+
+bool ScriptedDialogs::PrinterSetup(QWidget*, QPrinter& printer) {
+    if (printerSetupAnswer && printerChoice) printerChoice(printer);
+    return printerSetupAnswer;
+}
+
+void ScriptedDialogs::ShowModal(QDialog& dialog) {
+    ++modals;
+    dialog.show();
+    if (onModal) onModal(dialog);
+    dialog.accept();
+}
+
+bool ScriptedDialogs::OpenDocument(const QString& path) {
+    opened << path;
+    return openerAccepts;
 }
 
 QStringList ScriptedDialogs::TakeTexts() {

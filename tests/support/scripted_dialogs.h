@@ -34,6 +34,18 @@ public:
     void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
     bool AskYesNo(QWidget* parent, const QString& caption, const QString& text) override;
     void Beep() override { ++beeps; }
+    /// Printer set-up: the answer, and how a confirmed choice changes the printer.
+    bool printerSetupAnswer = false;
+    std::function<void(QPrinter&)> printerChoice;
+    bool PrinterSetup(QWidget* parent, QPrinter& printer) override;
+    /// A modal dialog is shown, checked by onModal, then closed as with its OK button.
+    std::function<void(QDialog&)> onModal;
+    int modals = 0;
+    void ShowModal(QDialog& dialog) override;
+    /// Documents handed to the opener; it accepts them when openerAccepts.
+    QStringList opened;
+    bool openerAccepts = true;
+    bool OpenDocument(const QString& path) override;
 
     /// The texts of the messages shown so far, and forget them.
     QStringList TakeTexts();

@@ -1,0 +1,14 @@
+#pragma once
+// The program's own pictures, drawn in code: the logo of the About box and the window icon.
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace tesmora {
+
+/// 127 x 36 pixels on a transparent background.
+QPixmap TesmoraLogo();
+/// The window icon in 16, 24, 32, 48 and 256 pixels square.
+QIcon TesmoraIcon();
+
+} // namespace tesmora
