@@ -35,7 +35,7 @@ run: build
 bench: setup
 	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTESMORA_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
-	$(BUILD)/bin/tesmora-bench
+	/usr/bin/python3 bench/run.py $(BUILD)
 
 format:
 	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

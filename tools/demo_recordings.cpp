@@ -56,11 +56,12 @@ Tissue Sample(double t, double base, double phase, double desatAt, Noise& noise)
 
 } // namespace
 
-ThreeChannelDemo MakeThreeChannelDemo() {
-    constexpr int kSteps = 2 * 3600 * 2; // two hours of 500 ms steps
+ThreeChannelDemo MakeThreeChannelDemo(int kSteps) {
     ThreeChannelDemo demo;
     demo.header.start = lqd::BcdDateTime(2026, 3, 14, 9, 30, 0);
-    demo.header.end = lqd::BcdDateTime(2026, 3, 14, 11, 30, 0);
+    const int endMinutes = 9 * 60 + 30 + kSteps / 120; // the device's end, to the minute
+    demo.header.end =
+        lqd::BcdDateTime(2026, 3, 14 + endMinutes / 1440, endMinutes / 60 % 24, endMinutes % 60, 0);
     demo.header.serial = "A0417";
     demo.header.patientId = "P-2026-031";
     demo.header.patientName = "Demo Patient";

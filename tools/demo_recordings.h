@@ -13,7 +13,8 @@ struct ThreeChannelDemo {
     lqd::Ws56Header header;
     std::vector<lqd::Ws56Record> records;
 };
-ThreeChannelDemo MakeThreeChannelDemo();
+/// steps: time steps of 500 ms (two hours by default; 345,600 is the largest recording).
+ThreeChannelDemo MakeThreeChannelDemo(int steps = 2 * 3600 * 2);
 
 /// One hour of a single-channel device at 500 ms: stamped and untimed records, and two gaps
 /// in the stamps, one plain (read as "P") and one flagged as an error (read as "E").

@@ -1,4 +1,5 @@
 // Writes the demo recordings into a folder: tesmora-demo OUTDIR
+// or the largest recording the viewer holds, 48 hours of three channels: tesmora-demo --full FILE
 
 #include "demo_recordings.h"
 
@@ -6,11 +7,17 @@
 #include <string>
 
 int main(int argc, char** argv) {
+    using namespace tesmora;
+    if (argc == 3 && std::string(argv[1]) == "--full") {
+        const demo::ThreeChannelDemo full = demo::MakeThreeChannelDemo(345600);
+        if (lqd::WriteFile(argv[2], lqd::EncodeWs56(full.header, full.records))) return 0;
+        std::fprintf(stderr, "tesmora-demo: cannot write %s\n", argv[2]);
+        return 1;
+    }
     if (argc != 2) {
-        std::fputs("usage: tesmora-demo OUTDIR\n", stderr);
+        std::fputs("usage: tesmora-demo OUTDIR | tesmora-demo --full FILE\n", stderr);
         return 2;
     }
-    using namespace tesmora;
     const std::string dir = argv[1];
     const demo::ThreeChannelDemo three = demo::MakeThreeChannelDemo();
     const demo::SingleChannelDemo one = demo::MakeSingleChannelDemo();

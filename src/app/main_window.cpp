@@ -640,6 +640,7 @@ void MainWindow::PaintBox1Paint(QPainter& painter) {
             SetLabelText(TempLabel, r.texts.temp);
         }
         ReadoutGroupBox->setVisible(r.visible);
+        if (onChartPainted) onChartPainted();
     } catch (const std::exception& e) {
         // No message box inside a paint: report it once the paint is over, once per recording.
         if (paintErrorShown_) return;

@@ -39,6 +39,9 @@ public:
     const Gestures& GestureState() const { return gestures_; }
     const QString& SettingsPath() const { return settingsPath_; }
 
+    /// Called after each paint of the chart that showed samples (for measurements).
+    std::function<void()> onChartPainted;
+
     /// The Open command after its dialog: loads fileName and sets the window up for it.
     void OpenRecording(const QString& fileName);
 

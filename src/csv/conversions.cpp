@@ -11,8 +11,42 @@ namespace tesmora {
 namespace {
 
 std::string_view UpToZero(std::string_view text) {
-    const std::size_t z = text.find('\0');
-    return z == std::string_view::npos ? text : text.substr(0, z);
+    // Fields are a few characters long: a plain loop beats a library search here.
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\0') return text.substr(0, i);
+    return text;
+}
+
+// The common form "[-]digits[.digits]" with at most 8 decimals, an integer part below 2^16
+// and at most 15 digits, as the writer makes it: the digits make an exact integer m, and
+// m * 10^-k is at most two double roundings away from m / 10^k. Such a decimal is never a
+// tie between two floats, and lies farther from every tie than those roundings go, so the
+// float nearest to the product is the float nearest to the decimal. Returns false for any
+// other form, which the general path takes.
+bool ConvertPlainDecimal(std::string_view field, float& out) {
+    static constexpr double kInvPow10[9] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8};
+    const char* p = field.data();
+    const char* const e = p + field.size();
+    while (p != e && *p == ' ') ++p;
+    const bool negative = p != e && *p == '-';
+    if (negative) ++p;
+    std::uint64_t m = 0;
+    int digits = 0;
+    for (; p != e && *p >= '0' && *p <= '9'; ++p, ++digits)
+        m = m * 10 + static_cast<unsigned>(*p - '0');
+    if (m >= 65536) return false;
+    int decimals = 0;
+    if (p != e && *p == '.') {
+        for (++p; p != e && *p >= '0' && *p <= '9'; ++p, ++decimals)
+            m = m * 10 + static_cast<unsigned>(*p - '0');
+    }
+    while (p != e && *p == ' ') ++p;
+    // The text ends at the field's end or at a zero character.
+    if ((p != e && *p != '\0') || digits + decimals == 0 || digits + decimals > 15 || decimals > 8)
+        return false;
+    const float v = static_cast<float>(static_cast<double>(m) * kInvPow10[decimals]);
+    out = negative ? -v : v;
+    return true;
 }
 
 bool IsDigit(char c) {
@@ -48,6 +82,17 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 } // namespace
 
 std::int32_t ConvertInteger(std::string_view field) {
+    // The common form first: spaces, then decimal digits to the end of the field.
+    {
+        const char* p = field.data();
+        const char* const e = p + field.size();
+        while (p != e && *p == ' ') ++p;
+        std::int64_t v = 0;
+        const char* const digits = p;
+        for (; p != e && *p >= '0' && *p <= '9' && p - digits < 10; ++p) v = v * 10 + (*p - '0');
+        if (p == e && p != digits && v <= std::numeric_limits<std::int32_t>::max())
+            return static_cast<std::int32_t>(v);
+    }
     const std::string_view text = UpToZero(field);
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
@@ -77,6 +122,8 @@ std::int32_t ConvertInteger(std::string_view field) {
 }
 
 float ConvertReal(std::string_view field) {
+    float plain;
+    if (ConvertPlainDecimal(field, plain)) return plain;
     const std::string_view text = UpToZero(field);
     std::size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;

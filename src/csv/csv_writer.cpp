@@ -3,6 +3,7 @@
 #include "recording/datetime.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -27,10 +28,45 @@ void PutAsciiText(ByteSink& out, std::string_view utf8) {
 
 // printf's "%W.Pf": fixed notation, right-aligned in `width` characters; "nan", "-nan", "inf"
 // and "-inf" for values that are not finite, as printf writes them.
+// value * 10^precision when that product is exact (at most 53 significant bits) and below
+// 2^53; this holds for the floats of a recording and for a float times 100.
+bool ExactScaled(double value, int precision, double& scaled) {
+    static constexpr double kPow10[5] = {1, 10, 100, 1000, 10000};
+    if (!std::isfinite(value) || precision < 0 || precision > 4) return false;
+    const double a = std::fabs(value);
+    if (a >= 0x1p40) return false;
+    if (a != 0) {
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(a);
+        const std::uint64_t mantissa =
+            (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+        const int significant = 53 - std::countr_zero(mantissa);
+        if (significant + 10 > 53) return false; // 10^4 = 5^4 * 2^4 adds at most 10 bits
+        if ((bits >> 52) == 0) return false;     // subnormal: leave it to the general path
+    }
+    scaled = a * kPow10[precision];
+    return true;
+}
+
 void PutFixed(ByteSink& out, double value, int width, int precision) {
     char text[64];
     char* end;
-    if (std::isfinite(value)) {
+    double scaled;
+    if (ExactScaled(value, precision, scaled)) {
+        // printf rounds the exact value to nearest, ties to even: so does nearbyint.
+        std::uint64_t n = static_cast<std::uint64_t>(std::nearbyint(scaled));
+        char digits[32];
+        int len = 0;
+        do {
+            digits[len++] = static_cast<char>('0' + n % 10);
+            n /= 10;
+        } while (n != 0 || len <= precision);
+        end = text;
+        if (std::signbit(value)) *end++ = '-';
+        for (int i = len - 1; i >= 0; --i) {
+            *end++ = digits[i];
+            if (i == precision && precision > 0) *end++ = '.';
+        }
+    } else if (std::isfinite(value)) {
         end =
             std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision).ptr;
     } else {

@@ -42,8 +42,8 @@ void InputFile::Close() {
 }
 
 ByteSource::ByteSource(int fd, std::size_t bufferSize)
-    : fd_(fd), capacity_(bufferSize),
-      buffer_(bufferSize ? std::make_unique<std::uint8_t[]>(bufferSize) : nullptr) {}
+    : fd_(fd), capacity_(bufferSize ? bufferSize : 1), direct_(bufferSize == 0),
+      buffer_(std::make_unique<std::uint8_t[]>(capacity_)) {}
 
 ByteSource::~ByteSource() = default;
 
@@ -83,16 +83,9 @@ bool ByteSource::Refill() {
     return true;
 }
 
-bool ByteSource::ReadByteSlow(std::uint8_t& byte) {
-    if (capacity_ == 0) return ReadDirect(&byte, 1) == 1;
-    if (!Refill()) return false;
-    byte = buffer_[pos_++];
-    return true;
-}
-
 std::size_t ByteSource::Read(void* dst, std::size_t n) {
     auto* out = static_cast<std::uint8_t*>(dst);
-    if (capacity_ == 0) return ReadDirect(out, n);
+    if (direct_) return ReadDirect(out, n);
     std::size_t done = 0;
     while (done < n) {
         if (pos_ == end_ && !Refill()) break;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace tesmora {
 
@@ -43,14 +44,13 @@ public:
     /// Copies up to n bytes into dst; returns the count, less than n only at the end of the data.
     std::size_t Read(void* dst, std::size_t n);
 
-    /// One byte; false at the end of the data.
-    bool ReadByte(std::uint8_t& byte) {
-        if (pos_ < end_) {
-            byte = buffer_[pos_++];
-            return true;
-        }
-        return ReadByteSlow(byte);
+    /// The bytes buffered and not yet taken, refilled when there are none: empty only at the
+    /// end of the data. Take them with Consume().
+    std::pair<const std::uint8_t*, std::size_t> Peek() {
+        if (pos_ == end_) Refill();
+        return {buffer_.get() + pos_, end_ - pos_};
     }
+    void Consume(std::size_t n) { pos_ += n; }
 
     bool Failed() const { return failed_; }
     std::uint64_t SystemReads() const { return systemReads_; }
@@ -61,11 +61,11 @@ protected:
 
 private:
     bool Refill();
-    bool ReadByteSlow(std::uint8_t& byte);
     std::size_t ReadDirect(std::uint8_t* dst, std::size_t n);
 
     int fd_;
     std::size_t capacity_;
+    bool direct_; // every read request goes to the system
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

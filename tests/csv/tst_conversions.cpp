@@ -3,8 +3,12 @@
 
 #include <QTest>
 #include <bit>
+#include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <locale.h>
+#include <random>
 
 using namespace tesmora;
 
@@ -19,6 +23,7 @@ private slots:
     void real();
     void realFails_data();
     void realFails();
+    void realAgreesWithTheCLibrary();
 };
 
 void TestConversions::integer_data() {
@@ -144,6 +149,48 @@ void TestConversions::realFails() {
         QCOMPARE(QString(e.what()),
                  "'" + QString(text) + "' is not a valid floating point value for Single type");
     }
+}
+
+void TestConversions::realAgreesWithTheCLibrary() {
+    // Random decimals of the forms the files hold, and awkward ones, against strtof in the C
+    // locale (correctly rounded): every one must give the same float, bit for bit.
+    locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+    std::mt19937_64 rng(20261210);
+    char text[64];
+    for (int i = 0; i < 400000; ++i) {
+        const int decimals = static_cast<int>(rng() % 10);
+        const int intDigits = static_cast<int>(rng() % 7);
+        std::uint64_t integer = rng() % static_cast<std::uint64_t>(std::pow(10.0, intDigits));
+        if (i % 5 == 0) integer = 65535 + rng() % 3; // about the fast path's bound
+        const std::uint64_t frac =
+            decimals ? rng() % static_cast<std::uint64_t>(std::pow(10.0, decimals)) : 0;
+        const char* sign = rng() % 3 == 0 ? "-" : (rng() % 7 == 0 ? " " : "");
+        if (decimals)
+            std::snprintf(text, sizeof text, "%s%llu.%0*llu", sign,
+                          static_cast<unsigned long long>(integer), decimals,
+                          static_cast<unsigned long long>(frac));
+        else
+            std::snprintf(text, sizeof text, "%s%llu", sign,
+                          static_cast<unsigned long long>(integer));
+        const float expected = strtof_l(text, nullptr, c);
+        const float got = ConvertReal(text);
+        if (std::bit_cast<quint32>(got) != std::bit_cast<quint32>(expected)) {
+            freelocale(c);
+            QFAIL(qPrintable(QString("%1: %2 instead of %3")
+                                 .arg(text)
+                                 .arg(double(got), 0, 'g', 12)
+                                 .arg(double(expected), 0, 'g', 12)));
+        }
+    }
+    // Values written with "%7.4f" from random floats read back to the nearest float.
+    for (int i = 0; i < 200000; ++i) {
+        const float f = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
+        if (!std::isfinite(f) || std::fabs(f) > 1e6f) continue;
+        std::snprintf(text, sizeof text, "%7.4f", double(f));
+        QCOMPARE(std::bit_cast<quint32>(ConvertReal(text)),
+                 std::bit_cast<quint32>(strtof_l(text, nullptr, c)));
+    }
+    freelocale(c);
 }
 
 QTEST_APPLESS_MAIN(TestConversions)

@@ -7,8 +7,11 @@
 #include "support/text_builder.h"
 
 #include <QTest>
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 
 using namespace tesmora;
 using namespace tesmora::test;
@@ -69,6 +72,7 @@ private slots:
     void binaryRoundTrip();
     void textRoundTripIsStable();
     void nonFiniteValuesReadBack();
+    void numbersAsPrintfWritesThem();
 };
 
 void TestCsvWriter::singleChannelRows_data() {
@@ -276,6 +280,55 @@ void TestCsvWriter::nonFiniteValuesReadBack() {
     QVERIFY(std::isnan(r.Ch[1].DXHb) && std::signbit(r.Ch[1].DXHb));
     QCOMPARE(r.Ch[1].StO2, inf);
     QCOMPARE(r.Ch[2].OXHb, 1e30f); // the digits printf writes read back to the same float
+}
+
+void TestCsvWriter::numbersAsPrintfWritesThem() {
+    // Random floats of every magnitude, ties included, written as printf would, byte for byte.
+    std::mt19937 rng(7);
+    RecordingStore& st = store;
+    st.DataType = 4;
+    st.ChCount = 3;
+    st.Rate = 500;
+    st.StartTime = st.EndTime = DT(2021, 6, 1, 0, 0, 0, 0);
+    st.DataCount = 20000;
+    auto randomFloat = [&](int j) {
+        switch (j % 5) {
+        case 0:
+            return std::bit_cast<float>(static_cast<std::uint32_t>(rng())); // any bits
+        case 1:
+            return static_cast<float>(static_cast<int>(rng() % 200001) - 100000) /
+                   32768.0f; // exact ties
+        case 2:
+            return std::ldexp(static_cast<float>(rng() % 1000), -static_cast<int>(rng() % 40));
+        default:
+            return static_cast<float>(std::uniform_real_distribution<double>(-2, 2)(rng));
+        }
+    };
+    std::string expected;
+    char line[512];
+    for (int j = 0; j < st.DataCount; ++j) {
+        SampleRecord& r = st.SampleBuff[j];
+        r.Time = 0;
+        r.Seq = j;
+        r.Batt = randomFloat(j + 1);
+        int n = std::snprintf(line, sizeof line, "00:00:00,%d,%3.1f", j, double(r.Batt));
+        for (int c = 0; c < 3; ++c) {
+            r.Ch[c] = {
+                0, 0, randomFloat(j), randomFloat(j + 2), randomFloat(j + 3), randomFloat(j + 4)};
+            n += std::snprintf(line + n, sizeof line - n, ",,%7.4f,%7.4f,%7.4f,%6.2f",
+                               double(r.Ch[c].OXHb), double(r.Ch[c].DXHb), double(r.Ch[c].TOHb),
+                               double(r.Ch[c].StO2) * 100.0);
+        }
+        expected += std::string(line, static_cast<std::size_t>(n)) + "\r\n";
+    }
+    const QByteArray rows = RowsOf(st);
+    const QList<QByteArray> got = rows.split('\n'),
+                            want = QByteArray::fromStdString(expected).split('\n');
+    QCOMPARE(got.size(), want.size());
+    for (int j = 0; j < got.size(); ++j)
+        if (got[j] != want[j])
+            QFAIL(
+                qPrintable("row " + QString::number(j) + ": " + got[j] + " instead of " + want[j]));
 }
 
 QTEST_APPLESS_MAIN(TestCsvWriter)
