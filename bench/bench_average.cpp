@@ -45,3 +45,12 @@ void average_11_full_reference(benchmark::State& state) {
 BENCHMARK(average_11_full_reference)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+namespace {
+// The same traffic with no arithmetic: "none" copies Ch into Ave.
+void average_none_full(benchmark::State& state) {
+    tesmora::RecordingStore& store = tesmora::bench::FullStore();
+    for (auto _ : state) tesmora::CalcCompareData(store, 0);
+}
+BENCHMARK(average_none_full)->Unit(benchmark::kMillisecond);
+} // namespace

@@ -629,7 +629,7 @@ void MainWindow::PaintBox1Paint(QPainter& painter) {
         const int n = GetSettings();
         painter.setFont(font()); // the window font; only its colour changes while drawing
         const Readout r = PaintChart(painter, store_, chart_, n, AmpComboBox->currentIndex(),
-                                     ScrollBar().visible ? ScrollBar().position : 0);
+                                     ScrollBar().visible ? ScrollBar().position : 0, &paintCache_);
         if (!r.update) return;
         if (r.visible) {
             ReadoutGroupBox->setTitle(r.texts.caption);

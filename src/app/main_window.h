@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "chart/chart_state.h"
 #include "chart/gestures.h"
+#include "chart/painter.h"
 #include "recording/store.h"
 
 #include <QMainWindow>
@@ -114,6 +115,7 @@ private:
     RecordingStore store_;
     ChartState chart_;
     Gestures gestures_;
+    PaintCache paintCache_;
     bool shown_ = false;
     bool paintErrorShown_ = false; // a failed paint is reported once per recording
     QSize pendingOuterSize_;       // stored bounds waiting for the frame to be known

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -18,8 +19,16 @@ const QColor kAqua(0, 255, 255), kFuchsia(255, 0, 255), kSilver(192, 192, 192),
     kGray(128, 128, 128), kDarkGray(64, 64, 64), kLime(0, 255, 0);
 
 // Text placed by its top-left corner, as the chart's labels are positioned.
-void TextOut(QPainter& painter, const QFontMetrics& fm, int x, int y, const QString& text) {
-    painter.drawText(QPoint(x, y + fm.ascent()), text);
+void TextOut(QPainter& painter, const QFontMetrics& fm, int x, int y, const QString& text,
+             PaintCache* cache) {
+    if (cache)
+        painter.drawStaticText(QPoint(x, y), cache->Text(text, painter.font()));
+    else
+        painter.drawText(QPoint(x, y + fm.ascent()), text);
+}
+
+int Width(const QFontMetrics& fm, const QString& text, PaintCache* cache) {
+    return cache ? cache->Width(text, fm) : fm.horizontalAdvance(text);
 }
 
 // A 1-pixel line from (x0, y0) up to but excluding (x1, y1); horizontal or vertical only.
@@ -214,6 +223,10 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
         }
         for (std::int32_t i = j; i < end; ++i) {
             const SampleRecord& r = buf[i];
+            // The records a little ahead: their lines are on the way while this one is used.
+            __builtin_prefetch(&buf[std::min(i + 16, count - 1)].Ch[0]);
+            __builtin_prefetch(&buf[std::min(i + 16, count - 1)].Ave[0]);
+            __builtin_prefetch(&buf[std::min(i + 16, count - 1)].Ave[2]);
             for (int p = 0; p < n; ++p) {
                 const int c = s.ChSlot[p];
                 walks[p].Step(r.Ch[c].Status, i, s.ChLeft[p], ts, out[p].bands);
@@ -266,11 +279,36 @@ TraceLayer::TraceLayer(QRect area) {
 
 void TraceLayer::Clear(QRect area) {
     area_ = area;
-    if (image_.size() != area.size())
+    if (image_.size() != area.size()) {
         image_ = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-    image_.fill(Qt::transparent);
+        image_.fill(Qt::transparent);
+        rowUsed_.assign(static_cast<std::size_t>(std::max(area.height(), 0)), 0);
+    } else {
+        // Only the rows the last traces used hold anything.
+        for (std::size_t row = 0; row < rowUsed_.size(); ++row) {
+            if (!rowUsed_[row]) continue;
+            std::memset(image_.scanLine(static_cast<int>(row)), 0,
+                        static_cast<std::size_t>(image_.bytesPerLine()));
+            rowUsed_[row] = 0;
+        }
+    }
     bits_ = reinterpret_cast<QRgb*>(image_.bits());
     stride_ = image_.bytesPerLine() / static_cast<int>(sizeof(QRgb));
+}
+
+void TraceLayer::Paint(QPainter& painter) const {
+    const int rows = static_cast<int>(rowUsed_.size());
+    for (int row = 0; row < rows;) {
+        if (!rowUsed_[static_cast<std::size_t>(row)]) {
+            ++row;
+            continue;
+        }
+        int end = row;
+        while (end < rows && rowUsed_[static_cast<std::size_t>(end)]) ++end;
+        painter.drawImage(QPoint(area_.left(), area_.top() + row), image_,
+                          QRect(0, row, image_.width(), end - row));
+        row = end;
+    }
 }
 
 void TraceLayer::Stamp(int x, int y0, int y1, QRgb color) {
@@ -279,15 +317,21 @@ void TraceLayer::Stamp(int x, int y0, int y1, QRgb color) {
               right = std::min(x - area_.left(), image_.width() - 1);
     const int top = std::max(y0 - 1 - area_.top(), 0),
               bottom = std::min(y1 - area_.top(), image_.height() - 1);
-    for (int row = top; row <= bottom; ++row) {
-        QRgb* line = bits_ + static_cast<std::ptrdiff_t>(row) * stride_;
-        for (int col = left; col <= right; ++col) line[col] = color;
+    if (left > right || top > bottom) return;
+    std::memset(rowUsed_.data() + top, 1, static_cast<std::size_t>(bottom - top + 1));
+    QRgb* line = bits_ + static_cast<std::ptrdiff_t>(top) * stride_ + left;
+    if (right == left + 1) {
+        const std::uint64_t two = std::uint64_t{color} << 32 | color;
+        for (int row = top; row <= bottom; ++row, line += stride_)
+            std::memcpy(line, &two, sizeof two);
+    } else {
+        for (int row = top; row <= bottom; ++row, line += stride_) line[0] = color;
     }
 }
 
 void TraceLayer::Line(QLine segment, QRgb color) {
     // The pixels of the thin line (Bresenham, both ends included), each widened by the one to
-    // its left, the one above and the one above-left.
+    // its left, the one above and the one above-left: stamped as vertical runs per column.
     int x0 = segment.x1(), y0 = segment.y1();
     const int x1 = segment.x2(), y1 = segment.y2();
     if (x0 == x1) {
@@ -297,8 +341,14 @@ void TraceLayer::Line(QLine segment, QRgb color) {
     const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
     const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
+    int runX = x0, runFrom = y0, runTo = y0;
     for (;;) {
-        Stamp(x0, y0, y0, color);
+        if (x0 != runX) {
+            Stamp(runX, std::min(runFrom, runTo), std::max(runFrom, runTo), color);
+            runX = x0;
+            runFrom = y0;
+        }
+        runTo = y0;
         if (x0 == x1 && y0 == y1) break;
         const int e2 = 2 * err;
         if (e2 >= dy) {
@@ -310,6 +360,7 @@ void TraceLayer::Line(QLine segment, QRgb color) {
             y0 += sy;
         }
     }
+    Stamp(runX, std::min(runFrom, runTo), std::max(runFrom, runTo), color);
 }
 
 void TraceLayer::Draw(const std::vector<QLine>& segments, QRgb color) {
@@ -343,8 +394,42 @@ void TraceSegmentsPerSample(const RecordingStore& store, const ChartState& s, in
     }
 }
 
+void PaintCache::Begin(const QFont& font) {
+    Use(font);
+}
+
+void PaintCache::Use(const QFont& font) {
+    // Made for one font; a new font, or too many labels (scrolling far), starts afresh.
+    if (font != font_ || texts_.size() > 4000 || widths_.size() > 4000) {
+        font_ = font;
+        texts_.clear();
+        widths_.clear();
+    }
+}
+
+const QStaticText& PaintCache::Text(const QString& text, const QFont& font) {
+    Use(font);
+    auto it = texts_.find(text);
+    if (it == texts_.end()) {
+        QStaticText st(text);
+        st.setTextFormat(Qt::PlainText);
+        st.prepare(QTransform(), font);
+        it = texts_.insert(text, st);
+    }
+    return *it;
+}
+
+int PaintCache::Width(const QString& text, const QFontMetrics& fm) {
+    // Widths are asked for with the painter's metrics, after its font has been set (Text()
+    // or Begin() clears them for a new font).
+    auto it = widths_.find(text);
+    if (it == widths_.end()) it = widths_.insert(text, fm.horizontalAdvance(text));
+    return *it;
+}
+
 std::vector<TimeGridLine> TimeGridLines(const RecordingStore& store, const ChartState& s, int p,
-                                        std::int32_t s0, const QFontMetrics& fm) {
+                                        std::int32_t s0, const QFontMetrics& fm,
+                                        PaintCache* cache) {
     std::vector<TimeGridLine> lines;
     if (s.GridTime <= 0 || store.Rate <= 0) return lines;
     const std::int64_t t0 = std::int64_t{s0} * store.Rate;
@@ -356,7 +441,7 @@ std::vector<TimeGridLine> TimeGridLines(const RecordingStore& store, const Chart
         TimeGridLine line{static_cast<int>(x64), false, {}, {}, 0, 0};
         const int x = line.x;
         const QString elapsed = ElapsedText(g);
-        const int w = fm.horizontalAdvance(elapsed);
+        const int w = Width(fm, elapsed, cache);
         if (left + w / 2 < x && x < right - w / 2) {
             line.labelled = true;
             line.elapsed = elapsed;
@@ -364,7 +449,7 @@ std::vector<TimeGridLine> TimeGridLines(const RecordingStore& store, const Chart
             const double clock =
                 store.StartTime + static_cast<double>(g / 1000 * 1000) / MS_PER_DAY;
             line.clock = QString::fromStdString(FormatTimeShort(clock));
-            const int w2 = fm.horizontalAdvance(line.clock);
+            const int w2 = Width(fm, line.clock, cache);
             line.clockX = left + w2 / 2 >= x    ? left + 1
                           : right - w2 / 2 <= x ? right - w2 - 1
                                                 : x - w2 / 2;
@@ -396,11 +481,12 @@ ReadoutTexts ReadoutFor(const RecordingStore& store, std::int32_t index, int cha
 }
 
 Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
-                   int ampIndex, std::int32_t s0, TraceLayer* scratch) {
+                   int ampIndex, std::int32_t s0, PaintCache* cache) {
     ampIndex = std::clamp(ampIndex, 0, 6);
     n = std::clamp(n, 0, 4);
     const ValueWindow w = ValueWindowFor(s.YShift, ampIndex);
     const QFontMetrics fm = painter.fontMetrics();
+    if (cache) cache->Begin(painter.font());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
 
@@ -425,16 +511,16 @@ Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartSt
         for (const ValueGridLine& line : lines) {
             if (!line.labelled) continue;
             const int h = fm.height();
-            TextOut(painter, fm, L + 5, line.y - h - 1, line.left);
-            TextOut(painter, fm, R - fm.horizontalAdvance(line.right) - 2, line.y - h - 1,
-                    line.right);
+            TextOut(painter, fm, L + 5, line.y - h - 1, line.left, cache);
+            TextOut(painter, fm, R - Width(fm, line.right, cache) - 2, line.y - h - 1, line.right,
+                    cache);
         }
         painter.setPen(QPen(kDarkGray, 0));
         painter.drawRect(QRect(L, T, R - L, B - T)); // the outline covers columns L..R, rows T..B
         const int yH = T - fm.height() - 1;
-        TextOut(painter, fm, L + 5, yH, "[%]");
+        TextOut(painter, fm, L + 5, yH, "[%]", cache);
         const QString header = QString::asprintf("<  CH%d  >", s.ChSlot[p] + 1);
-        TextOut(painter, fm, (L + R - fm.horizontalAdvance(header)) / 2, yH, header);
+        TextOut(painter, fm, (L + R - Width(fm, header, cache)) / 2, yH, header, cache);
     }
 
     Readout readout;
@@ -445,16 +531,25 @@ Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartSt
     readout.update = true;
 
     // Time grid with elapsed and clock times.
+    std::vector<TimeGridLine> timeLines;
     for (int p = 0; p < n; ++p) {
-        const std::vector<TimeGridLine> lines = TimeGridLines(store, s, p, s0, fm);
+        // Every panel is as wide as the first: its lines and labels are the first's, moved.
+        if (p == 0) timeLines = TimeGridLines(store, s, 0, s0, fm, cache);
+        std::vector<TimeGridLine> lines = timeLines;
+        for (TimeGridLine& line : lines) {
+            line.x += s.ChLeft[p] - s.ChLeft[0];
+            line.elapsedX += s.ChLeft[p] - s.ChLeft[0];
+            line.clockX += s.ChLeft[p] - s.ChLeft[0];
+        }
         painter.setPen(QPen(kSilver, 0));
         for (const TimeGridLine& line : lines)
             LineTo(painter, line.x, s.ChTop[p], line.x, s.ChBottom[p]);
         painter.setPen(kGray);
         for (const TimeGridLine& line : lines) {
             if (!line.labelled) continue;
-            TextOut(painter, fm, line.elapsedX, s.ChBottom[p] - fm.height() - 1, line.elapsed);
-            TextOut(painter, fm, line.clockX, s.ChTop[p] + 1, line.clock);
+            TextOut(painter, fm, line.elapsedX, s.ChBottom[p] - fm.height() - 1, line.elapsed,
+                    cache);
+            TextOut(painter, fm, line.clockX, s.ChTop[p] + 1, line.clock, cache);
         }
     }
 
@@ -466,13 +561,13 @@ Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartSt
         area |= QRect(QPoint(s.ChLeft[p] - 1, s.ChTop[p] - 1), QPoint(s.ChRight[p], s.ChBottom[p]));
     if (!area.isEmpty()) {
         TraceLayer local;
-        TraceLayer& layer = scratch ? *scratch : local;
+        TraceLayer& layer = cache ? cache->layer : local;
         layer.Clear(area);
         for (int p = 0; p < n; ++p)
             for (int k = 0; k < 4; ++k)
                 if (s.ShowData[k])
                     layer.DrawColumns(scans[p].trace[k], s.ChLeft[p], s.TraceColor[k]);
-        painter.drawImage(area.topLeft(), layer.Image());
+        layer.Paint(painter);
     }
 
     // Cursor and read-out.

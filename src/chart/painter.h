@@ -6,10 +6,13 @@
 #include "recording/store.h"
 
 #include <QColor>
+#include <QFont>
 #include <QFontMetrics>
+#include <QHash>
 #include <QImage>
 #include <QLine>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 #include <vector>
 
@@ -94,6 +97,8 @@ public:
     void DrawColumns(const std::vector<ColumnSpan>& columns, int left, QRgb color);
     const QImage& Image() const { return image_; }
     QRect Area() const { return area_; }
+    /// Draws the layer at its area: only the runs of rows that hold trace pixels.
+    void Paint(QPainter& painter) const;
 
 private:
     void Stamp(int x, int y0, int y1, QRgb color);
@@ -102,11 +107,31 @@ private:
     QImage image_;
     QRgb* bits_ = nullptr;
     int stride_ = 0;
+    std::vector<std::uint8_t> rowUsed_; // rows that hold trace pixels, cleared by Clear()
 };
 
 /// One segment per pair of consecutive samples, as the samples come (for comparisons).
 void TraceSegmentsPerSample(const RecordingStore& store, const ChartState& s, int p, int k,
                             std::int32_t s0, const ValueWindow& w, std::vector<QLine>& out);
+
+/// What paints keep between them to save work: the traces' layer, and label texts laid out
+/// once with their widths. Nothing in it depends on the recording.
+class PaintCache {
+public:
+    TraceLayer layer;
+    /// A paint with this font starts.
+    void Begin(const QFont& font);
+    /// The label laid out for drawing with the given font.
+    const QStaticText& Text(const QString& text, const QFont& font);
+    /// Its width as the font metrics measure it.
+    int Width(const QString& text, const QFontMetrics& fm);
+
+private:
+    void Use(const QFont& font);
+    QFont font_;
+    QHash<QString, QStaticText> texts_;
+    QHash<QString, int> widths_;
+};
 
 /// One vertical line of the time grid and, when they fit, its labels.
 struct TimeGridLine {
@@ -117,7 +142,8 @@ struct TimeGridLine {
     int elapsedX, clockX;
 };
 std::vector<TimeGridLine> TimeGridLines(const RecordingStore& store, const ChartState& s, int p,
-                                        std::int32_t s0, const QFontMetrics& fm);
+                                        std::int32_t s0, const QFontMetrics& fm,
+                                        PaintCache* cache = nullptr);
 
 /// The texts of the read-out box for one sample of one channel.
 struct ReadoutTexts {
@@ -133,8 +159,8 @@ struct Readout {
 };
 
 /// Draws the whole chart for n panels laid out in s (GetSettings has run), scaling index
-/// ampIndex and first visible sample s0. scratch: a layer kept between paints, or none.
+/// ampIndex and first visible sample s0. cache: kept between paints, or none.
 Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
-                   int ampIndex, std::int32_t s0, TraceLayer* scratch = nullptr);
+                   int ampIndex, std::int32_t s0, PaintCache* cache = nullptr);
 
 } // namespace tesmora

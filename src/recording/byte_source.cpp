@@ -83,7 +83,7 @@ bool ByteSource::Refill() {
     return true;
 }
 
-std::size_t ByteSource::Read(void* dst, std::size_t n) {
+std::size_t ByteSource::ReadSlow(void* dst, std::size_t n) {
     auto* out = static_cast<std::uint8_t*>(dst);
     if (direct_) return ReadDirect(out, n);
     std::size_t done = 0;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -42,7 +43,14 @@ public:
     ByteSource& operator=(const ByteSource&) = delete;
 
     /// Copies up to n bytes into dst; returns the count, less than n only at the end of the data.
-    std::size_t Read(void* dst, std::size_t n);
+    std::size_t Read(void* dst, std::size_t n) {
+        if (end_ - pos_ >= n) { // the common case: the bytes are in the buffer
+            std::memcpy(dst, buffer_.get() + pos_, n);
+            pos_ += n;
+            return n;
+        }
+        return ReadSlow(dst, n);
+    }
 
     /// The bytes buffered and not yet taken, refilled when there are none: empty only at the
     /// end of the data. Take them with Consume().
@@ -61,6 +69,7 @@ protected:
 
 private:
     bool Refill();
+    std::size_t ReadSlow(void* dst, std::size_t n);
     std::size_t ReadDirect(std::uint8_t* dst, std::size_t n);
 
     int fd_;

@@ -86,10 +86,11 @@ void TestMovingAverage::smallSeries() {
 }
 
 void TestMovingAverage::sameAsTheRunningPass() {
-    // Every series, bit for bit the running pass, error accumulation included.
+    // Every series, bit for bit the running pass, error accumulation included; long enough
+    // that the channels are shared between two threads.
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> d(-3, 3);
-    std::vector<float> x(5000);
+    std::vector<float> x(60000);
     for (float& v : x) v = d(rng);
     Fill(store, 3, x);
     for (int k = 1; k <= 5; ++k) {
