@@ -3,6 +3,7 @@
 prints a table and writes build/bench/results.json."""
 
 import json
+import warnings
 import os
 import statistics
 import subprocess
@@ -44,6 +45,8 @@ def google_benchmarks():
 
 PANDAS = r"""
 import sys, time
+import warnings
+warnings.simplefilter("ignore")
 import pandas as pd
 path, action, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 times = []
