@@ -5,7 +5,9 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all setup build test test-plain test-asan run bench format clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all setup build test test-plain test-asan run bench fuzz soak format clean
 
 all: build
 
@@ -37,8 +39,17 @@ bench: setup
 	cmake --build $(BUILD) -j $(JOBS)
 	/usr/bin/python3 bench/run.py $(BUILD)
 
+# The random user at length: 50,000 actions on the real window (make test runs 2,000).
+SOAK_ACTIONS ?= 50000
+soak: build
+	cd $(BUILD) && TESMORA_SOAK_ACTIONS=$(SOAK_ACTIONS) QT_QPA_PLATFORM=offscreen tests/tst_soak
+
+# Every fuzzer for FUZZ_SECONDS (default 60); fails on any finding.
+fuzz: setup
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run.sh
+
 format:
-	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -6,9 +6,14 @@
 namespace tesmora {
 namespace {
 
+// Lines keep their carriage returns, so that a line written back is the line that was read.
+bool Blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && Blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && Blank(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -42,17 +47,20 @@ std::optional<std::string_view> KeyName(std::string_view line) {
 } // namespace
 
 IniFile::IniFile(std::string_view text) {
-    if (text.find("\r\n") != std::string_view::npos) eol_ = "\r\n";
+    crlf_ = text.find("\r\n") != std::string_view::npos;
     finalEol_ = text.empty() || text.back() == '\n';
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines_.emplace_back(line);
+        lines_.emplace_back(text.substr(start, end - start));
         start = end + 1;
     }
+}
+
+std::string IniFile::NewLine(std::string text) const {
+    if (crlf_) text.push_back('\r'); // lines of this file end so
+    return text;
 }
 
 int IniFile::FindSection(std::string_view section) const {
@@ -98,12 +106,12 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def)
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    const std::string line = std::string(key) + "=" + std::string(value);
+    const std::string line = NewLine(std::string(key) + "=" + std::string(value));
     int header = FindSection(section);
     if (header < 0) {
         std::string head(1, '[');
         head.append(section).push_back(']');
-        lines_.push_back(std::move(head));
+        lines_.push_back(NewLine(std::move(head)));
         lines_.push_back(line);
         return;
     }
@@ -130,7 +138,7 @@ std::string IniFile::Text() const {
     std::string out;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         out += lines_[i];
-        if (i + 1 < lines_.size() || finalEol_) out += eol_;
+        if (i + 1 < lines_.size() || finalEol_) out += '\n';
     }
     return out;
 }

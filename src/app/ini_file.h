@@ -28,17 +28,19 @@ public:
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
-    /// The file's text, with the line ends it was read with ("\n" for a new file).
+    /// The file's text: the lines read, as they were, and the lines written, with the line
+    /// ends the file has ("\n" for a new file).
     std::string Text() const;
 
 private:
+    std::string NewLine(std::string text) const;
     // Index of the section's header line, or -1.
     int FindSection(std::string_view section) const;
     // Index of the key's line inside the section that starts at `header`, or -1.
     int FindKey(int header, std::string_view key) const;
 
     std::vector<std::string> lines_;
-    std::string eol_ = "\n";
+    bool crlf_ = false; // the file ends its lines with CR LF
     bool finalEol_ = true;
 };
 

@@ -453,6 +453,9 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
         for (QLabel* l : loadLabels) l->hide();
         ArrangeGroupBox->hide();
         CHGroupBox->hide();
+        // The read-out would go on showing the values of a recording no longer loaded: a
+        // paint without samples leaves it as it is.
+        ReadoutGroupBox->hide();
         S1->setEnabled(false);
     }
     chart_.TimeScale = 1;

@@ -85,7 +85,7 @@ bool ParseValues(const LINE_BUFF_TYPE& lb, int first, ChannelData& ch) {
     ch.OXHb = RealOrZero(lb.Field(first));
     ch.DXHb = RealOrZero(lb.Field(first + 1));
     ch.TOHb = RealOrZero(lb.Field(first + 2));
-    ch.StO2 = static_cast<float>(static_cast<double>(RealOrZero(lb.Field(first + 3))) / 100.0);
+    ch.StO2 = lb.Field(first + 3).empty() ? 0.0f : ConvertPercent(lb.Field(first + 3));
     return allEmpty;
 }
 

@@ -121,9 +121,11 @@ std::int32_t ConvertInteger(std::string_view field) {
     return static_cast<std::int32_t>(value);
 }
 
-float ConvertReal(std::string_view field) {
-    float plain;
-    if (ConvertPlainDecimal(field, plain)) return plain;
+namespace {
+
+// The general path of the real conversion, rounding to T (float, or double for percent).
+template <typename T>
+T ConvertDecimal(std::string_view field) {
     const std::string_view text = UpToZero(field);
     std::size_t b = 0, e = text.size();
     while (b < e && text[b] == ' ') ++b;
@@ -135,10 +137,9 @@ float ConvertReal(std::string_view field) {
         t.remove_prefix(1);
     }
     if (EqualsNoCase(t, "nan"))
-        return std::copysign(std::numeric_limits<float>::quiet_NaN(), negative ? -1.0f : 1.0f);
+        return std::copysign(std::numeric_limits<T>::quiet_NaN(), negative ? T(-1) : T(1));
     if (EqualsNoCase(t, "inf") || EqualsNoCase(t, "infinity"))
-        return negative ? -std::numeric_limits<float>::infinity()
-                        : std::numeric_limits<float>::infinity();
+        return negative ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity();
 
     // Check the form ourselves: from_chars would stop early ("1e") or accept more ("0x1p3").
     std::size_t i = 0;
@@ -168,10 +169,10 @@ float ConvertReal(std::string_view field) {
     }
     if (i != t.size()) NotReal(text);
 
-    float value = 0;
+    T value = 0;
     const auto r = std::from_chars(t.data(), t.data() + t.size(), value);
     if (r.ec == std::errc::result_out_of_range) {
-        // Either beyond the largest float or below half the smallest subnormal: tell them
+        // Either beyond the largest value or below half the smallest subnormal: tell them
         // apart by the decimal exponent of the first significant digit.
         const std::int64_t lead =
             intDigits > 0 ? intDigits - 1 + exponent : exponent - leadingFracZeros - 1;
@@ -181,6 +182,32 @@ float ConvertReal(std::string_view field) {
         NotReal(text);
     }
     return negative ? -value : value;
+}
+
+} // namespace
+
+float ConvertReal(std::string_view field) {
+    float plain;
+    if (ConvertPlainDecimal(field, plain)) return plain;
+    return ConvertDecimal<float>(field);
+}
+
+float ConvertPercent(std::string_view field) {
+    try {
+        return static_cast<float>(static_cast<double>(ConvertReal(field)) / 100.0);
+    } catch (const ConvertError&) {
+        // A fraction near the float range is beyond it as percent, and the writer writes it
+        // so: take such a value in double precision. Anything else fails as the real
+        // conversion fails.
+        double fraction = std::numeric_limits<double>::infinity();
+        try {
+            fraction = ConvertDecimal<double>(field) / 100.0;
+        } catch (const ConvertError&) {
+        }
+        if (std::isfinite(fraction) && std::fabs(fraction) <= std::numeric_limits<float>::max())
+            return static_cast<float>(fraction);
+        throw;
+    }
 }
 
 } // namespace tesmora

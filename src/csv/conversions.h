@@ -16,4 +16,9 @@ std::int32_t ConvertInteger(std::string_view text);
 /// too small for a float become zero or subnormal. The sign is kept ("-0.0000" is -0).
 float ConvertReal(std::string_view text);
 
+/// A percent field as a fraction: the real conversion divided by 100 in double precision and
+/// rounded to a float. A value beyond the float range as percent whose fraction is within it
+/// (the writer makes such texts from large fractions) converts in double precision instead.
+float ConvertPercent(std::string_view text);
+
 } // namespace tesmora

@@ -98,27 +98,20 @@ bool IsBinaryRecordingPath(const std::string& path) {
     return ext == ".lqd";
 }
 
-LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
-                          const LoadObserver& observer) {
-    LoadOutcome outcome;
-    outcome.binary = IsBinaryRecordingPath(path);
-    InputFile file(path);
-    if (!file.IsOpen()) {
-        outcome.openError = file.Error();
-        return outcome;
-    }
-    outcome.opened = true;
-    if (observer.opened) observer.opened();
+namespace {
+
+// Empties the store and reads the recording into it; then, once `close` has run, the messages
+// of a failed read. Afterwards the store holds the recording or nothing.
+void Load(RecordingStore& store, ByteSource& src, const LoadObserver& observer,
+          const std::function<void()>& close, LoadOutcome& outcome) {
     auto say = [&](LoadMessage m) {
         outcome.messages.push_back(m);
         if (observer.report) observer.report(m);
     };
-
     store.DataType = 0;
     store.DataCount = 0;
     bool failed = false;
     try {
-        ByteSource src(file.Descriptor());
         if (outcome.binary) {
             const ReadResult r = ReadLQDfile(src, store);
             failed = r == ReadResult::FormatError;
@@ -130,10 +123,10 @@ LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
         // A value that does not convert discards the whole load: nothing half-read is shown.
         store.DataCount = 0;
         outcome.error = e.what();
-        return outcome;
+        close();
+        return;
     }
-    file.Close();
-
+    close();
     if (failed) {
         say(LoadMessage::DataFormatError);
         store.DataCount = 0;
@@ -142,6 +135,35 @@ LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
         say(LoadMessage::OverFourChannels);
         store.DataCount = 0;
     }
+}
+
+} // namespace
+
+LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
+                          const LoadObserver& observer) {
+    LoadOutcome outcome;
+    outcome.binary = IsBinaryRecordingPath(path);
+    InputFile file(path);
+    if (!file.IsOpen()) {
+        outcome.openError = file.Error();
+        return outcome;
+    }
+    outcome.opened = true;
+    if (observer.opened) observer.opened();
+    ByteSource src(file.Descriptor());
+    Load(
+        store, src, observer, [&] { file.Close(); }, outcome);
+    return outcome;
+}
+
+LoadOutcome LoadFromSource(RecordingStore& store, ByteSource& src, bool binary,
+                           const LoadObserver& observer) {
+    LoadOutcome outcome;
+    outcome.binary = binary;
+    outcome.opened = true;
+    if (observer.opened) observer.opened();
+    Load(
+        store, src, observer, [] {}, outcome);
     return outcome;
 }
 

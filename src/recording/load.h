@@ -53,4 +53,11 @@ struct LoadObserver {
 LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
                           const LoadObserver& observer = {});
 
+class ByteSource;
+
+/// The same for bytes that come from elsewhere (the fuzzers, tests of read errors): `binary`
+/// chooses the reader as the extension would.
+LoadOutcome LoadFromSource(RecordingStore& store, ByteSource& src, bool binary,
+                           const LoadObserver& observer = {});
+
 } // namespace tesmora

@@ -14,6 +14,7 @@ private slots:
     void readBool_data();
     void readBool();
     void anyTextParses();
+    void linesStayByteForByte();
 };
 
 void TestIniFile::freshFileInOrder() {
@@ -89,6 +90,20 @@ void TestIniFile::anyTextParses() {
     IniFile ini(garbage);
     ini.WriteInteger("Form", "Top", 3);
     QCOMPARE(IniFile(ini.Text()).ReadInteger("Form", "Top", -1), 3);
+}
+
+void TestIniFile::linesStayByteForByte() {
+    // Found by the fuzzers: a last line of carriage returns without a line feed lost one of
+    // them when the file was written back.
+    const std::string odd = "[Odd]\r\r\rkey=1\r\r";
+    IniFile ini(odd);
+    ini.WriteInteger("Settings", "Amp", 4);
+    QCOMPARE(QString::fromStdString(ini.Text()),
+             QString::fromStdString(odd + "\n[Settings]\nAmp=4"));
+    // A file with CR LF gets CR LF on its new lines too.
+    IniFile dos("[Settings]\r\nAve=1\r\n");
+    dos.WriteInteger("Settings", "Amp", 2);
+    QCOMPARE(QString::fromStdString(dos.Text()), QString("[Settings]\r\nAve=1\r\nAmp=2\r\n"));
 }
 
 QTEST_APPLESS_MAIN(TestIniFile)

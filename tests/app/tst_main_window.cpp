@@ -70,6 +70,7 @@ class TestMainWindow : public QObject {
         QVERIFY(Hidden("ScrollBar1"));
         QVERIFY(!Action("S1")->isEnabled());
         QCOMPARE(window->Chart().TimeScaleMax, 1);
+        QVERIFY(Hidden("ReadoutGroupBox")); // no values of the recording that went
     }
 
 private slots:
@@ -320,6 +321,10 @@ void TestMainWindow::brokenRecordingShowsNothing() {
     QFETCH(QString, text);
     QFETCH(int, icon);
     OpenBytes("good.lqd", Ws56File().Records(1, 2000).Bytes());
+    QTest::mouseClick(Find("PaintBox1"), Qt::LeftButton, {},
+                      {100, 100}); // a cursor and its read-out
+    Find("PaintBox1")->repaint();
+    QVERIFY(!Hidden("ReadoutGroupBox"));
     OpenText(name.toStdString(), bytes.toStdString());
     if (text.isEmpty()) {
         QVERIFY(dialogs.messages.isEmpty());

@@ -24,6 +24,7 @@ private slots:
     void realFails_data();
     void realFails();
     void realAgreesWithTheCLibrary();
+    void percent();
 };
 
 void TestConversions::integer_data() {
@@ -191,6 +192,23 @@ void TestConversions::realAgreesWithTheCLibrary() {
                  std::bit_cast<quint32>(strtof_l(text, nullptr, c)));
     }
     freelocale(c);
+}
+
+void TestConversions::percent() {
+    QCOMPARE(ConvertPercent(" 65.43"), float(double(65.43f) / 100)); // through the float
+    QCOMPARE(ConvertPercent("-0.00"), -0.0f);
+    // Beyond the float range as percent, within it as a fraction.
+    QCOMPARE(ConvertPercent("-32700000000000000000000000000000000000000.00"),
+             float(-3.27e40 / 100));
+    for (const char* bad : {"1e50", "abc", "1e400"}) {
+        try {
+            ConvertPercent(bad);
+            QFAIL(bad);
+        } catch (const ConvertError& e) {
+            QCOMPARE(QString(e.what()),
+                     QString("'%1' is not a valid floating point value for Single type").arg(bad));
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(TestConversions)

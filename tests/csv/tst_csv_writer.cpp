@@ -73,6 +73,7 @@ private slots:
     void textRoundTripIsStable();
     void nonFiniteValuesReadBack();
     void numbersAsPrintfWritesThem();
+    void hugeStO2ReadsBack();
 };
 
 void TestCsvWriter::singleChannelRows_data() {
@@ -280,6 +281,21 @@ void TestCsvWriter::nonFiniteValuesReadBack() {
     QVERIFY(std::isnan(r.Ch[1].DXHb) && std::signbit(r.Ch[1].DXHb));
     QCOMPARE(r.Ch[1].StO2, inf);
     QCOMPARE(r.Ch[2].OXHb, 1e30f); // the digits printf writes read back to the same float
+}
+
+void TestCsvWriter::hugeStO2ReadsBack() {
+    // Found by the fuzzers: StO2 is written as percent, and a fraction near the float range
+    // is beyond it as percent; the file must still open, with the same fraction.
+    const float huge = -3.27e38f;
+    LoadRecording(
+        store, files.Write("big.lqd", Ws31File().Stamped(10, 0, 0, 0, huge).Untimed(0.5f).Bytes()));
+    const std::string csv = Write(store);
+    QVERIFY(csv.find("-32700000") != std::string::npos);
+    const LoadOutcome o = LoadRecording(back, files.Write("big.csv", csv));
+    QVERIFY2(!o.error, o.error ? o.error->c_str() : "");
+    QCOMPARE(back.DataCount, 2);
+    QCOMPARE(back.SampleBuff[0].Ch[0].StO2, float(double(huge) * 100 / 100));
+    QCOMPARE(back.SampleBuff[1].Ch[0].StO2, 0.5f);
 }
 
 void TestCsvWriter::numbersAsPrintfWritesThem() {

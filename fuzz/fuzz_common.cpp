@@ -1,0 +1,176 @@
+#include "fuzz_common.h"
+
+#include "support/memory_io.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tesmora::fuzz {
+
+RecordingStore& Store() {
+    static RecordingStore* store = new RecordingStore; // lives for the run, like the viewer's
+    return *store;
+}
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+LoadOutcome LoadBytes(RecordingStore& store, const std::uint8_t* data, std::size_t size,
+                      bool binary) {
+    test::MemorySource src(std::string(reinterpret_cast<const char*>(data), size), -1, 4096);
+    return LoadFromSource(store, src, binary);
+}
+
+void CheckLoad(const RecordingStore& store, const LoadOutcome& outcome, bool binary) {
+    if (store.DataCount < 0 || store.DataCount > SAMPLE_CAPACITY) Fail("DataCount out of range");
+    bool failed = outcome.error.has_value();
+    for (LoadMessage m : outcome.messages)
+        failed = failed || m == LoadMessage::DataFormatError || m == LoadMessage::OverFourChannels;
+    if (failed && store.DataCount != 0) Fail("a failed load shows samples");
+    if (binary) return;
+    const std::uint16_t defined = STS_P | STS_E | STS_NOCODE | STS_FILLED;
+    for (std::int32_t j = 0; j < store.DataCount; ++j)
+        for (int c = 0; c < store.ChCount && c < 4; ++c)
+            if (store.SampleBuff[j].Ch[c].Status & ~defined) Fail("undefined status bits");
+}
+
+namespace {
+
+// A small recursive-descent check of one JSON value.
+struct Json {
+    const std::string& s;
+    std::size_t i = 0;
+    int depth = 0;
+    void Space() {
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    }
+    bool Literal(const char* word) {
+        const std::string w(word);
+        if (s.compare(i, w.size(), w) != 0) return false;
+        i += w.size();
+        return true;
+    }
+    bool String() {
+        if (i >= s.size() || s[i] != '"') return false;
+        for (++i; i < s.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c == '"') {
+                ++i;
+                return true;
+            }
+            if (c < 0x20) return false;
+            if (c == '\\') {
+                if (++i >= s.size()) return false;
+                if (s[i] == 'u') {
+                    for (int k = 0; k < 4; ++k)
+                        if (++i >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[i])))
+                            return false;
+                } else if (std::string("\"\\/bfnrt").find(s[i]) == std::string::npos) {
+                    return false;
+                }
+            }
+        }
+        return false;
+    }
+    bool Number() {
+        const std::size_t start = i;
+        if (i < s.size() && s[i] == '-') ++i;
+        std::size_t digits = 0;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+        if (digits == 0) return false;
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+        }
+        if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+            ++i;
+            if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+            if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+            while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i;
+        }
+        return i > start;
+    }
+    bool Value() {
+        if (++depth > 16) return false;
+        Space();
+        bool ok;
+        if (i >= s.size()) return false;
+        if (s[i] == '{') {
+            ++i;
+            Space();
+            ok = true;
+            if (i < s.size() && s[i] == '}') {
+                ++i;
+            } else {
+                for (;;) {
+                    Space();
+                    if (!String()) return false;
+                    Space();
+                    if (i >= s.size() || s[i++] != ':') return false;
+                    if (!Value()) return false;
+                    Space();
+                    if (i < s.size() && s[i] == ',') {
+                        ++i;
+                        continue;
+                    }
+                    if (i < s.size() && s[i] == '}') {
+                        ++i;
+                        break;
+                    }
+                    return false;
+                }
+            }
+        } else if (s[i] == '[') {
+            ++i;
+            Space();
+            ok = true;
+            if (i < s.size() && s[i] == ']') {
+                ++i;
+            } else {
+                for (;;) {
+                    if (!Value()) return false;
+                    Space();
+                    if (i < s.size() && s[i] == ',') {
+                        ++i;
+                        continue;
+                    }
+                    if (i < s.size() && s[i] == ']') {
+                        ++i;
+                        break;
+                    }
+                    return false;
+                }
+            }
+        } else if (s[i] == '"') {
+            ok = String();
+        } else if (s[i] == 'n') {
+            ok = Literal("null");
+        } else {
+            ok = Number();
+        }
+        --depth;
+        return ok;
+    }
+};
+
+} // namespace
+
+bool JsonLinesWellFormed(const std::string& text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) return false; // every line ends with a line feed
+        const std::string line = text.substr(start, end - start);
+        Json j{line};
+        if (line.empty() || line[0] != '{' || !j.Value()) return false;
+        j.Space();
+        if (j.i != line.size()) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace tesmora::fuzz
