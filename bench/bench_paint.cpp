@@ -18,17 +18,6 @@ namespace {
 
 using namespace tesmora;
 
-class NoDialogs : public Dialogs {
-public:
-    bool ExecuteFileDialog(QFileDialog&, QString&) override { return false; }
-    void Message(QWidget*, const QString&, const QString&, Icon) override {}
-    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    void Beep() override {}
-    bool PrinterSetup(QWidget*, QPrinter&) override { return false; }
-    void ShowModal(QDialog&) override {}
-    bool OpenDocument(const QString&) override { return false; }
-};
-
 // The real window with the full recording, every series shown, "11 points".
 MainWindow& Window() {
     static NoDialogs dialogs;

@@ -21,20 +21,6 @@ namespace {
 
 using namespace tesmora;
 
-// No dialog is ever answered: the builder drives the window through its commands.
-class NoDialogs : public Dialogs {
-public:
-    bool ExecuteFileDialog(QFileDialog&, QString&) override { return false; }
-    void Message(QWidget*, const QString& caption, const QString& text, Icon) override {
-        std::fprintf(stderr, "tesmora-manual: %s: %s\n", qPrintable(caption), qPrintable(text));
-    }
-    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    void Beep() override {}
-    bool PrinterSetup(QWidget*, QPrinter&) override { return false; }
-    void ShowModal(QDialog&) override {}
-    bool OpenDocument(const QString&) override { return false; }
-};
-
 QImage Shot(MainWindow& w) {
     QApplication::processEvents();
     return w.grab().toImage();

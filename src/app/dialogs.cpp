@@ -7,6 +7,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QUrl>
+#include <cstdio>
 
 namespace tesmora {
 
@@ -49,6 +50,10 @@ void QtDialogs::ShowModal(QDialog& dialog) {
 
 bool QtDialogs::OpenDocument(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void NoDialogs::Message(QWidget*, const QString& caption, const QString& text, Icon) {
+    std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
 }
 
 } // namespace tesmora

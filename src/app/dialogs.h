@@ -34,6 +34,19 @@ public:
     virtual bool OpenDocument(const QString& path) = 0;
 };
 
+/// Dialogs nobody answers: every question is cancelled. For programs that drive the window
+/// themselves (the manual builder, the benchmarks); messages go to standard error.
+class NoDialogs : public Dialogs {
+public:
+    bool ExecuteFileDialog(QFileDialog&, QString&) override { return false; }
+    void Message(QWidget* parent, const QString& caption, const QString& text, Icon icon) override;
+    bool AskYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    void Beep() override {}
+    bool PrinterSetup(QWidget*, QPrinter&) override { return false; }
+    void ShowModal(QDialog&) override {}
+    bool OpenDocument(const QString&) override { return false; }
+};
+
 /// The real dialogs.
 class QtDialogs : public Dialogs {
 public:

@@ -39,19 +39,6 @@ void LineTo(QPainter& painter, int x0, int y0, int x1, int y1) {
     painter.drawLine(x0, y0, ex, ey);
 }
 
-float Value(const ChannelData& ch, int k) {
-    switch (k) {
-    case 0:
-        return ch.OXHb;
-    case 1:
-        return ch.DXHb;
-    case 2:
-        return ch.TOHb;
-    default:
-        return ch.StO2;
-    }
-}
-
 // "h:nn:ss" with hours counting on past 24.
 QString ElapsedText(std::int64_t ms) {
     const std::int64_t s = ms / 1000;
@@ -245,8 +232,8 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
             nan[p].Store(q);
             for (int k = 0; k < 4; ++k)
                 if (s.ShowData[k])
-                    spans[p][k][static_cast<std::size_t>(col)] = {Value(a, k), Value(z, k),
-                                                                  q[k] != 0 ? kLowest : l[k], h[k]};
+                    spans[p][k][static_cast<std::size_t>(col)] = {
+                        ChannelValue(a, k), ChannelValue(z, k), q[k] != 0 ? kLowest : l[k], h[k]};
         }
         j = end;
     }
@@ -387,7 +374,7 @@ void TraceSegmentsPerSample(const RecordingStore& store, const ChartState& s, in
     QPoint prev;
     for (std::int32_t j = 0; j < count; ++j) {
         const QPoint pt(s.ChLeft[p] + j / s.TimeScale,
-                        TraceRow(Value(store.SampleBuff[s0 + j].Ave[c], k), k, w, s.ChTop[p],
+                        TraceRow(ChannelValue(store.SampleBuff[s0 + j].Ave[c], k), k, w, s.ChTop[p],
                                  s.ChBottom[p], s.PlotHeight, hScale));
         if (j > 0) out.emplace_back(prev, pt);
         prev = pt;

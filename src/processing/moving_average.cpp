@@ -13,19 +13,6 @@ namespace {
 
 constexpr int kQuantities = 4;
 
-float& Value(ChannelData& ch, int q) {
-    switch (q) {
-    case 0:
-        return ch.OXHb;
-    case 1:
-        return ch.DXHb;
-    case 2:
-        return ch.TOHb;
-    default:
-        return ch.StO2;
-    }
-}
-
 // One series' window: the sum of its finite samples and the count of the others, so that
 // one NaN or infinity leaves the sum usable once it has left the window.
 struct Window {
@@ -103,7 +90,7 @@ void CalcCompareData(RecordingStore& store, int k) {
         for (std::int32_t j = 0; j < n; ++j)
             for (int c = 0; c < channels; ++c)
                 for (int q = 0; q < kQuantities; ++q)
-                    Value(buf[j].Ave[c], q) = Value(buf[j].Ch[c], q);
+                    ChannelValue(buf[j].Ave[c], q) = ChannelValue(buf[j].Ch[c], q);
         return;
     }
 #if defined(__SSE2__)
@@ -120,7 +107,7 @@ void CalcCompareData(RecordingStore& store, int k) {
     Window w[4][kQuantities];
     for (std::int32_t i = 0; i < m; ++i)
         for (int c = 0; c < channels; ++c)
-            for (int q = 0; q < kQuantities; ++q) w[c][q].Add(Value(buf[i].Ch[c], q));
+            for (int q = 0; q < kQuantities; ++q) w[c][q].Add(ChannelValue(buf[i].Ch[c], q));
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (std::int32_t j = 0; j < n; ++j) {
         std::int32_t lo = j - k, hi = j + k;
@@ -131,9 +118,10 @@ void CalcCompareData(RecordingStore& store, int k) {
         for (int c = 0; c < channels; ++c) {
             for (int q = 0; q < kQuantities; ++q) {
                 Window& s = w[c][q];
-                if (leaves) s.Remove(Value(buf[j - k - 1].Ch[c], q));
-                if (enters) s.Add(Value(buf[j + k].Ch[c], q));
-                Value(buf[j].Ave[c], q) = s.nonFinite ? nan : static_cast<float>(s.sum / count);
+                if (leaves) s.Remove(ChannelValue(buf[j - k - 1].Ch[c], q));
+                if (enters) s.Add(ChannelValue(buf[j + k].Ch[c], q));
+                ChannelValue(buf[j].Ave[c], q) =
+                    s.nonFinite ? nan : static_cast<float>(s.sum / count);
             }
         }
     }

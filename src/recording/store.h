@@ -28,6 +28,14 @@ struct ChannelData {
     float StO2; // fraction of 1
 };
 
+/// Value k of a channel: 0 OXHb, 1 DXHb, 2 TOHb, 3 StO2.
+inline float& ChannelValue(ChannelData& ch, int k) {
+    return k == 0 ? ch.OXHb : k == 1 ? ch.DXHb : k == 2 ? ch.TOHb : ch.StO2;
+}
+inline float ChannelValue(const ChannelData& ch, int k) {
+    return k == 0 ? ch.OXHb : k == 1 ? ch.DXHb : k == 2 ? ch.TOHb : ch.StO2;
+}
+
 /// One time step of the recording.
 struct SampleRecord {
     double Time;        // days elapsed since StartTime
