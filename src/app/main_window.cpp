@@ -605,8 +605,8 @@ void MainWindow::SpeedButton1Click(int tag) {
         chart_.ArrangeMode = tag;
         GetSettings();
         const bool needed = store_.DataCount > chart_.PlotWidth;
+        // The scroll bar moves first: its change handler sees the zoom still in force.
         if (!ScrollBar1->isHidden()) {
-            chart_.TimeScale = 1;
             if (needed) {
                 ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
                 chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
@@ -615,6 +615,7 @@ void MainWindow::SpeedButton1Click(int tag) {
                 SetScrollBarVisible(false);
                 chart_.TimeScaleMax = 1;
             }
+            chart_.TimeScale = 1;
         } else if (needed) {
             ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
             ScrollBar1->setValue(0);

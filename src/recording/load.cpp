@@ -110,6 +110,7 @@ void Load(RecordingStore& store, ByteSource& src, const LoadObserver& observer,
     };
     store.DataType = 0;
     store.DataCount = 0;
+    if (observer.opened) observer.opened(); // after the store is empty, as the window shows it
     bool failed = false;
     try {
         if (outcome.binary) {
@@ -149,7 +150,6 @@ LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
         return outcome;
     }
     outcome.opened = true;
-    if (observer.opened) observer.opened();
     ByteSource src(file.Descriptor());
     Load(
         store, src, observer, [&] { file.Close(); }, outcome);

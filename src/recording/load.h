@@ -35,7 +35,7 @@ bool IsBinaryRecordingPath(const std::string& path);
 
 /// What the caller hears while a load runs.
 struct LoadObserver {
-    /// The file is open; the store is about to be emptied.
+    /// The file is open and the store emptied (DataType and DataCount 0); the read follows.
     std::function<void()> opened;
     /// Each message at the moment the load reports it: "Unable to read anymore." while the
     /// file is still open, the others after it has been closed.

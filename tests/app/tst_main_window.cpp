@@ -97,6 +97,7 @@ private slots:
     void clickPlacesTheCursor();
     void dragsPanShiftAndZoom();
     void initializeViewSettings();
+    void arrangementKeepsAZoomedCursor();
 };
 
 void TestMainWindow::init() {
@@ -590,6 +591,27 @@ void TestMainWindow::initializeViewSettings() {
     QCOMPARE(window->Chart().GridTime, 60000);
     QCOMPARE(Find<QScrollBar>("ScrollBar1")->value(), 0);
     QCOMPARE(Find<QCheckBox>("CH1CheckBox")->isChecked(), true);
+}
+
+void TestMainWindow::arrangementKeepsAZoomedCursor() {
+    // A cursor placed, then zoomed out: switching the arrangement clamps the scroll position
+    // while the zoom is still in force, which keeps the cursor for when the view zooms back.
+    OpenBytes("z.lqd", Ws56File().Records(1, 20000).Bytes());
+    Find<QToolButton>("SpeedButton2")->click();
+    auto* bar = Find<QScrollBar>("ScrollBar1");
+    bar->setValue(bar->maximum());
+    auto* box = Find("PaintBox1");
+    QTest::mouseClick(box, Qt::LeftButton, {},
+                      {window->Chart().ChLeft[0] + 100, window->Chart().ChTop[0] + 20});
+    const int cursor = window->Chart().CursorIndex;
+    QVERIFY(cursor > 0);
+    QTest::mousePress(box, Qt::MiddleButton, {}, {400, 100});
+    QTest::mouseMove(box, {290, 100});
+    QTest::mouseRelease(box, Qt::MiddleButton, {}, {290, 100});
+    QCOMPARE(window->Chart().TimeScale, 3);
+    Find<QToolButton>("SpeedButton1")->click();
+    QCOMPARE(window->Chart().TimeScale, 1);
+    QCOMPARE(window->Chart().CursorIndex, cursor);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -32,6 +32,7 @@ private slots:
     void conversionErrorDiscardsRecords();
     void storeFullIsReportedWhileReading();
     void oneChannelAfterThree();
+    void openedSeesAnEmptyStore();
     void contentIsNotExamined();
 };
 
@@ -136,6 +137,23 @@ void TestLoad::storeFullIsReportedWhileReading() {
     QCOMPARE(heardWhileOpen, 1);
     QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::StoreFull});
     QCOMPARE(store.DataCount, SAMPLE_CAPACITY);
+}
+
+void TestLoad::openedSeesAnEmptyStore() {
+    LoadSomething();
+    // The window repaints when told the file is open: the store is already empty then.
+    LoadObserver observer;
+    int calls = 0;
+    observer.opened = [&] {
+        ++calls;
+        QCOMPARE(store.DataCount, 0);
+        QCOMPARE(store.DataType, 0);
+    };
+    LoadRecording(store, files.Write("again.lqd", Ws56File().Records(1, 4).Bytes()), observer);
+    QCOMPARE(calls, 1);
+    QCOMPARE(store.DataCount, 4);
+    LoadRecording(store, files.Path("missing.lqd"), observer);
+    QCOMPARE(calls, 1); // not for a file that does not open
 }
 
 void TestLoad::oneChannelAfterThree() {
