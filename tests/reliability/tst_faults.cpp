@@ -244,8 +244,15 @@ void TestFaults::memoryStaysFlat() {
         window->repaint();
     }
     const long last = ResidentKiB();
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed blocks back (up to 256 MB) to catch late uses: resident
+    // memory grows by design there. The loads still run, under its leak check.
+    (void)last;
+    (void)first;
+#else
     QVERIFY2(last <= first * 105 / 100,
              qPrintable(QString("%1 KiB after the first load, %2 after 100").arg(first).arg(last)));
+#endif
 }
 
 QTEST_MAIN(TestFaults)
