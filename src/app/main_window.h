@@ -37,7 +37,6 @@ public:
 
     RecordingStore& Store() { return store_; }
     const ChartState& Chart() const { return chart_; }
-    const Gestures& GestureState() const { return gestures_; }
     const QString& SettingsPath() const { return settingsPath_; }
 
     /// Called after each paint of the chart that showed samples (for measurements).

@@ -96,7 +96,6 @@ public:
     void Draw(const std::vector<QLine>& segments, QRgb color);
     void DrawColumns(const std::vector<ColumnSpan>& columns, int left, QRgb color);
     const QImage& Image() const { return image_; }
-    QRect Area() const { return area_; }
     /// Draws the layer at its area: only the runs of rows that hold trace pixels.
     void Paint(QPainter& painter) const;
 
