@@ -138,8 +138,10 @@ void TestFaults::oddFilesFinish_data() {
                                        << "zero.csv" << QStringList();
     QTest::newRow("/dev/urandom as binary") << "/dev/urandom"
                                             << "random.lqd" << bad;
+    // Random bytes end the text at once when their first 511 hold no line feed (about one
+    // time in seven): no message then, else the header is rejected.
     QTest::newRow("/dev/urandom as text") << "/dev/urandom"
-                                          << "random.csv" << bad;
+                                          << "random.csv" << QStringList{"either"};
     QTest::newRow("vanished") << "none"
                               << "gone.lqd" << QStringList();
 }
@@ -158,7 +160,11 @@ void TestFaults::oddFilesFinish() {
     dialogs.files.push_back(QString::fromStdString(path));
     window->O1Click(); // finishes, whatever the file is
     QVERIFY(NothingShown());
-    QCOMPARE(dialogs.TakeTexts(), messages);
+    const QStringList shown = dialogs.TakeTexts();
+    if (messages == QStringList{"either"})
+        QVERIFY(shown.isEmpty() || shown == QStringList{"Data format error."});
+    else
+        QCOMPARE(shown, messages);
     QVERIFY(!QApplication::overrideCursor());
 }
 
