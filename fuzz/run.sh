@@ -16,7 +16,10 @@ for target in fuzz_lqd fuzz_csv fuzz_ini fuzz_output; do
     dict="$top/fuzz/recording.dict"
     [ "$target" = fuzz_ini ] && dict="$top/fuzz/ini.dict"
     echo "== $target: ${seconds}s"
-    if ! "$out/$target" "$corpus" "$out/seeds/$target" -dict="$dict" -max_total_time="$seconds" \
+    # Inputs that once found a fault stay in the seed set.
+    seeds=("$out/seeds/$target")
+    [ -d "$top/fuzz/regressions/$target" ] && seeds+=("$top/fuzz/regressions/$target")
+    if ! "$out/$target" "$corpus" "${seeds[@]}" -dict="$dict" -max_total_time="$seconds" \
             -timeout=60 -rss_limit_mb=2560 -max_len=65536 -print_final_stats=1 \
             -artifact_prefix="$out/findings/$target/" 2>"$out/$target.log"; then
         status=1

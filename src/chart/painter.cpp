@@ -54,8 +54,6 @@ struct Quad {
         return {_mm_set1_ps(x)};
     }
     static Quad Values(const ChannelData& ch) {
-        static_assert(offsetof(ChannelData, StO2) ==
-                      offsetof(ChannelData, OXHb) + 3 * sizeof(float));
         return {_mm_loadu_ps(&ch.OXHb)};
     }
     void Store(float* out) const {

@@ -22,15 +22,6 @@ const char* MessageText(LoadMessage message) {
 
 namespace {
 
-// Appends a copy of the last record. The caller has checked that there is room.
-SampleRecord& AppendCopyOfLast(RecordingStore& store) {
-    SampleRecord* const buf = store.SampleBuff.get();
-    SampleRecord& r = buf[store.DataCount];
-    r = buf[store.DataCount - 1];
-    r.Seq = store.DataCount++;
-    return r;
-}
-
 // Reads a text recording line by line into the store. Returns true when the data is unusable
 // (a bad header line or a first data row that does not parse).
 bool ReadTextRecording(ByteSource& src, RecordingStore& store,
@@ -48,37 +39,33 @@ bool ReadTextRecording(ByteSource& src, RecordingStore& store,
             interval =
                 EncodeTime(0, store.Rate / 60000, store.Rate % 60000 / 1000, store.Rate % 1000);
         } else if (lb.ln > 5) {
-            SampleRecord* const buf = store.SampleBuff.get();
             if (!failed) {
-                bool dropped = false;
+                // A row whose fillers do not all fit is dropped with them.
+                bool fits = true;
                 if (store.DataCount == 0) {
                     expected = store.RowBuff.Time;
                 } else {
                     // Fill missing steps; the comparison is on times of day to whole seconds.
                     expected += interval;
-                    while (WholeSecondsOfDay(expected) < store.RowBuff.Time) {
-                        if (store.DataCount == SAMPLE_CAPACITY) {
-                            dropped = true; // no room for the row that needed the fillers
-                            break;
-                        }
-                        AppendCopyOfLast(store).Time = expected;
+                    while (fits && WholeSecondsOfDay(expected) < store.RowBuff.Time) {
+                        SampleRecord* const filler = store.AppendCopyOfLast();
+                        fits = filler != nullptr;
+                        if (fits) filler->Time = expected;
                         expected += interval;
                     }
                 }
-                if (!dropped) {
-                    store.RowBuff.Seq = store.DataCount;
-                    buf[store.DataCount++] = store.RowBuff;
-                }
+                store.RowBuff.Seq = store.DataCount;
+                if (SampleRecord* const r = fits ? store.Append() : nullptr) *r = store.RowBuff;
             } else if (store.DataCount > 0) {
                 // A row that does not parse repeats the previous sample, marked on channel 1.
-                store.RowBuff = buf[store.DataCount - 1];
-                store.RowBuff.Seq = store.DataCount;
-                store.RowBuff.Ch[0].Status |= STS_FILLED;
-                buf[store.DataCount++] = store.RowBuff;
+                if (SampleRecord* const r = store.AppendCopyOfLast()) {
+                    r->Ch[0].Status |= STS_FILLED;
+                    store.RowBuff = *r;
+                }
                 failed = false;
             }
         }
-        if (store.DataCount == SAMPLE_CAPACITY) {
+        if (store.Full()) {
             storeFull();
             break;
         }

@@ -37,9 +37,7 @@ double HeaderDateTime(const std::uint8_t* p) {
               DecodeBCD(p[4]), DecodeBCD(p[5]), 0);
 }
 
-ReadResult ReadWs56(ByteSource& src, RecordingStore& store, double interval) {
-    std::uint8_t h[kWs56Header];
-    if (src.Read(h + 4, kWs56Header - 4) != kWs56Header - 4) return ReadResult::FormatError;
+void ReadWs56Header(const std::uint8_t* h, RecordingStore& store) {
     store.StartTime = HeaderDateTime(h + 4);
     store.EndTime = HeaderDateTime(h + 10);
     store.DataCount = 0;
@@ -49,77 +47,86 @@ ReadResult ReadWs56(ByteSource& src, RecordingStore& store, double interval) {
     store.Rate = 500;
     store.DataType = 4;
     store.ChCount = 3;
+}
 
-    SampleRecord* const buf = store.SampleBuff.get();
-    ReadResult result = ReadResult::Success;
-    std::int32_t i = 0;
+// The device counts its records from 0 to 65,535 and then starts again at 0; the file holds
+// the count in 32 bits. The extended counter keeps the high half of the last one and adds the
+// raw count to it, and a result below the last one means that the device wrapped: one more
+// 65,536. The raw count is added whole, not only its low half, so a crafted count above
+// 65,535 moves the extended one by that much; and since the comparison is on signed values,
+// an extended counter that wraps past 2^31 counts as having gone backwards and gains 65,536.
+// The arithmetic wraps as the device's own does: a crafted file may take it anywhere.
+std::int32_t ExtendCounter(std::int32_t last, std::uint32_t raw) {
+    const auto highHalf = static_cast<std::int32_t>(static_cast<std::uint32_t>(last) & 0xFFFF0000u);
+    std::int32_t seq = WrapAdd(highHalf, static_cast<std::int32_t>(raw));
+    if (seq < last) seq = WrapAdd(seq, 65536);
+    return seq;
+}
+
+// Copies of the record before for every counter value the device skipped between last and
+// seq: time one interval on, battery and the three channels as they were, Seq the skipped
+// value. False when the store filled up first.
+bool AppendWs56Fillers(RecordingStore& store, std::int32_t& last, std::int32_t seq,
+                       double interval) {
+    while (WrapAdd(last, 1) < seq) {
+        SampleRecord* const filler = store.Append();
+        if (filler == nullptr) return false;
+        const SampleRecord& prev = filler[-1];
+        filler->Time = prev.Time + interval;
+        filler->Batt = prev.Batt;
+        std::memcpy(filler->Ch, prev.Ch, 3 * sizeof(ChannelData));
+        last = WrapAdd(last, 1);
+        filler->Seq = last;
+    }
+    return true;
+}
+
+// The three channel blocks of a record: a status word, then the values unless the device
+// marked the channel as failed. False when the file ends inside a block.
+bool ReadWs56Channels(ByteSource& src, SampleRecord& rec) {
+    for (int c = 0; c < 3; ++c) {
+        std::uint8_t block[12];
+        if (src.Read(block, 2) != 2) return false;
+        ChannelData& ch = rec.Ch[c];
+        ch.Status = U16(block);
+        if (ch.Status & kDeviceError) {
+            ch.OXHb = ch.DXHb = ch.TOHb = ch.StO2 = 0;
+            if ((ch.Status & STS_CODE_MASK) == 0) ch.Status |= STS_NOCODE;
+            continue;
+        }
+        if (src.Read(block, 12) != 12) return false;
+        ch.OXHb = F32(block);
+        ch.DXHb = F32(block + 4);
+        ch.TOHb = ch.OXHb + ch.DXHb;
+        ch.StO2 = F32(block + 8);
+    }
+    return true;
+}
+
+ReadResult ReadWs56(ByteSource& src, RecordingStore& store, double interval) {
+    std::uint8_t h[kWs56Header];
+    if (src.Read(h + 4, kWs56Header - 4) != kWs56Header - 4) return ReadResult::FormatError;
+    ReadWs56Header(h, store);
+
     std::int32_t last = 0;
     std::uint8_t head[8];
     while (src.Read(head, 8) == 8) {
-        if (i == SAMPLE_CAPACITY) {
-            result = ReadResult::StoreFull;
-            break;
-        }
-        const std::int32_t raw = static_cast<std::int32_t>(U32(head));
-        std::int32_t seq =
-            WrapAdd(static_cast<std::int32_t>(static_cast<std::uint32_t>(last) & 0xFFFF0000u), raw);
-        if (seq < last) seq = WrapAdd(seq, 65536);
-        if (i == 0) {
-            buf[0].Time = 0;
-        } else {
-            while (WrapAdd(last, 1) < seq) {
-                if (i == SAMPLE_CAPACITY) break;
-                SampleRecord& filler = buf[i];
-                const SampleRecord& prev = buf[i - 1];
-                filler.Time = prev.Time + interval;
-                filler.Batt = prev.Batt;
-                std::memcpy(filler.Ch, prev.Ch, 3 * sizeof(ChannelData));
-                last = WrapAdd(last, 1);
-                filler.Seq = last;
-                ++i;
-            }
-            if (i == SAMPLE_CAPACITY) {
-                result = ReadResult::StoreFull;
-                break;
-            }
-            buf[i].Time = buf[i - 1].Time + interval;
-        }
-        SampleRecord& rec = buf[i];
-        rec.Seq = seq;
+        const std::int32_t seq = ExtendCounter(last, U32(head));
+        // The first record gets no fillers whatever its counter.
+        if (store.DataCount > 0 && !AppendWs56Fillers(store, last, seq, interval))
+            return ReadResult::StoreFull;
+        SampleRecord* const rec = store.Append();
+        if (rec == nullptr) return ReadResult::StoreFull;
+        rec->Time = store.DataCount == 1 ? 0.0 : rec[-1].Time + interval;
+        rec->Seq = seq;
         last = seq;
-        rec.Batt = F32(head + 4);
-
-        bool failed = false;
-        for (int c = 0; c < 3 && !failed; ++c) {
-            std::uint8_t block[12];
-            if (src.Read(block, 2) != 2) {
-                failed = true;
-                break;
-            }
-            ChannelData& ch = rec.Ch[c];
-            ch.Status = U16(block);
-            if (ch.Status & kDeviceError) {
-                ch.OXHb = ch.DXHb = ch.TOHb = ch.StO2 = 0;
-                if ((ch.Status & STS_CODE_MASK) == 0) ch.Status |= STS_NOCODE;
-                continue;
-            }
-            if (src.Read(block, 12) != 12) {
-                failed = true;
-                break;
-            }
-            ch.OXHb = F32(block);
-            ch.DXHb = F32(block + 4);
-            ch.TOHb = ch.OXHb + ch.DXHb;
-            ch.StO2 = F32(block + 8);
+        rec->Batt = F32(head + 4);
+        if (!ReadWs56Channels(src, *rec)) {
+            --store.DataCount; // the cut record is not kept
+            return ReadResult::FormatError;
         }
-        if (failed) {
-            result = ReadResult::FormatError;
-            break;
-        }
-        ++i;
     }
-    store.DataCount = i;
-    return result;
+    return ReadResult::Success;
 }
 
 ReadResult ReadWs31(ByteSource& src, RecordingStore& store, double interval) {
@@ -140,53 +147,51 @@ ReadResult ReadWs31(ByteSource& src, RecordingStore& store, double interval) {
     store.ChCount = 1;
 
     // Records hold absolute times until the end, when they become elapsed times.
-    SampleRecord* const buf = store.SampleBuff.get();
     const double headerStart = store.StartTime;
     ReadResult result = ReadResult::Success;
-    std::int32_t i = 0;
     std::uint8_t r[kWs31Record];
     while (src.Read(r, kWs31Record) == kWs31Record) {
-        if (i == SAMPLE_CAPACITY) {
+        const SampleRecord* const prev =
+            store.DataCount > 0 ? &store.SampleBuff[store.DataCount - 1] : nullptr;
+        double t;
+        if (U32(r) == 0xFFFFFFFFu) {
+            t = prev == nullptr ? headerStart : prev->Time + interval;
+        } else {
+            t = DT(Y, M, D, DecodeBCD(r[2]), DecodeBCD(r[1]), DecodeBCD(r[0]), 0);
+            if (t < headerStart) t += 1;
+            // The steps up to a time stamp that the device skipped: no values, marked "E"
+            // when the stamped record carries the error flag, "P" otherwise.
+            const std::uint16_t fill = (r[3] & 0x80) ? STS_E : STS_P;
+            while (prev != nullptr && t > store.SampleBuff[store.DataCount - 1].Time + interval) {
+                SampleRecord* const filler = store.Append();
+                if (filler == nullptr) break;
+                filler->Time = filler[-1].Time + interval;
+                ChannelData& ch = filler->Ch[0];
+                ch.OXHb = ch.DXHb = ch.TOHb = ch.StO2 = 0;
+                ch.Status = fill;
+                filler->Seq = store.DataCount - 1;
+            }
+        }
+        SampleRecord* const rec = store.Append();
+        if (rec == nullptr) {
             result = ReadResult::StoreFull;
             break;
         }
-        if (U32(r) == 0xFFFFFFFFu) {
-            buf[i].Time = i == 0 ? headerStart : buf[i - 1].Time + interval;
-        } else {
-            double t = DT(Y, M, D, DecodeBCD(r[2]), DecodeBCD(r[1]), DecodeBCD(r[0]), 0);
-            if (t < headerStart) t += 1;
-            if (i > 0) {
-                const std::uint16_t fill = (r[3] & 0x80) ? STS_E : STS_P;
-                while (t > buf[i - 1].Time + interval && i < SAMPLE_CAPACITY) {
-                    ChannelData& ch = buf[i].Ch[0];
-                    buf[i].Time = buf[i - 1].Time + interval;
-                    ch.OXHb = ch.DXHb = ch.TOHb = ch.StO2 = 0;
-                    ch.Status = fill;
-                    buf[i].Seq = i;
-                    ++i;
-                }
-                if (i == SAMPLE_CAPACITY) {
-                    result = ReadResult::StoreFull;
-                    break;
-                }
-            }
-            buf[i].Time = t;
-        }
-        SampleRecord& rec = buf[i];
-        ChannelData& ch = rec.Ch[0];
-        rec.Seq = i;
+        ChannelData& ch = rec->Ch[0];
+        rec->Time = t;
+        rec->Seq = store.DataCount - 1;
         ch.Status = 0;
         ch.StO2 = F32(r + 4);
         ch.OXHb = F32(r + 8);
         ch.DXHb = F32(r + 12);
         ch.TOHb = ch.OXHb + ch.DXHb;
-        ++i;
     }
-    store.DataCount = i;
-    if (i > 0) {
+    const std::int32_t n = store.DataCount;
+    if (n > 0) {
+        SampleRecord* const buf = store.SampleBuff.get();
         store.StartTime = buf[0].Time;
-        store.EndTime = buf[i - 1].Time;
-        for (std::int32_t k = 0; k < i; ++k) buf[k].Time -= store.StartTime;
+        store.EndTime = buf[n - 1].Time;
+        for (std::int32_t k = 0; k < n; ++k) buf[k].Time -= store.StartTime;
     }
     return result;
 }

@@ -20,7 +20,7 @@ std::uint8_t DecodeBCD(std::uint8_t b);
 
 /// Reads a binary recording from its start into the store, whose DataType and DataCount the
 /// caller has reset. Inserts filler records for skipped time steps. Never stores more than
-/// SAMPLE_CAPACITY records. A date or time stamp that does not exist throws ConvertError.
+/// Capacity() records. A date or time stamp that does not exist throws ConvertError.
 ReadResult ReadLQDfile(ByteSource& src, RecordingStore& store);
 
 } // namespace tesmora

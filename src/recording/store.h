@@ -1,6 +1,7 @@
 #pragma once
 // The one recording in memory: header fields and the fixed-capacity array of samples.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -27,6 +28,11 @@ struct ChannelData {
     float TOHb;
     float StO2; // fraction of 1
 };
+// The moving average and the painter take the four values of a channel as one vector.
+static_assert(offsetof(ChannelData, DXHb) == offsetof(ChannelData, OXHb) + sizeof(float) &&
+                  offsetof(ChannelData, TOHb) == offsetof(ChannelData, OXHb) + 2 * sizeof(float) &&
+                  offsetof(ChannelData, StO2) == offsetof(ChannelData, OXHb) + 3 * sizeof(float),
+              "the four values of a channel lie side by side");
 
 /// Value k of a channel: 0 OXHb, 1 DXHb, 2 TOHb, 3 StO2.
 inline float& ChannelValue(ChannelData& ch, int k) {
@@ -47,7 +53,8 @@ struct SampleRecord {
 
 /// The recording store. Allocated once, never grows or moves; records are copied by value.
 struct RecordingStore {
-    RecordingStore();
+    /// capacity: the records it holds; smaller stores serve tests and fuzzing.
+    explicit RecordingStore(std::int32_t capacity = SAMPLE_CAPACITY);
     RecordingStore(const RecordingStore&) = delete;
     RecordingStore& operator=(const RecordingStore&) = delete;
 
@@ -67,6 +74,31 @@ struct RecordingStore {
     // Zeroed pages from calloc: the memory of records never written is never touched.
     const std::unique_ptr<SampleRecord[], FreeDeleter> SampleBuff;
     SampleRecord RowBuff{};
+
+    std::int32_t Capacity() const noexcept { return capacity_; }
+    bool Full() const noexcept { return DataCount >= capacity_; }
+
+    /// The one way a record enters the store: the record after the last, now counted in
+    /// DataCount, or nullptr when the store is full. It keeps what it held, so a reader writes
+    /// the fields its kind carries and leaves the others as they were.
+    SampleRecord* Append() noexcept {
+        if (DataCount < 0 || DataCount >= capacity_) return nullptr;
+        return &SampleBuff[DataCount++];
+    }
+    /// Appends a copy of the last record (there must be one) with Seq set to its index, or
+    /// returns nullptr when the store is full.
+    SampleRecord* AppendCopyOfLast() noexcept {
+        if (DataCount <= 0) return nullptr;
+        SampleRecord* r = Append();
+        if (r != nullptr) {
+            *r = r[-1];
+            r->Seq = DataCount - 1;
+        }
+        return r;
+    }
+
+private:
+    std::int32_t capacity_;
 };
 
 } // namespace tesmora

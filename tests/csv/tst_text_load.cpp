@@ -44,6 +44,7 @@ private slots:
     void storeFull();
     void twoDaysOfRows();
     void fillersAfterMidnightCarryTheDay();
+    void fuzzFindings();
     void binaryGarbageAsText();
 };
 
@@ -186,6 +187,15 @@ void TestTextLoad::storeFull_data() {
     for (int k = 0; k < 3; ++k) gaps.Row("00:00:00,0" + v).Row("23:59:59,0" + v);
     QTest::newRow("fillers past the end")
         << QByteArray::fromStdString(gaps.Row("23:59:59,0" + v).Text());
+    // Every record but a replaced one moves the expected time on by one interval, so two
+    // replaced rows put the last filler of the second day's gap exactly on the capacity: the
+    // row that needed the gap filled has no room left.
+    TextRecording exact = TextRecording::MV31();
+    exact.Row("00:00:00,0" + v).Row("junk").Row("junk");
+    exact.Row("23:59:59,0" + v).Row("00:00:00,0" + v).Row("23:59:59,0" + v);
+    QTest::newRow("fillers end on the capacity") << QByteArray::fromStdString(exact.Text());
+    QTest::newRow("fillers end on the capacity, rows after")
+        << QByteArray::fromStdString(exact.Rows(20).Text());
 }
 
 void TestTextLoad::storeFull() {
@@ -215,6 +225,15 @@ void TestTextLoad::fillersAfterMidnightCarryTheDay() {
     QVERIFY(qAbs(Rec(5).Time - (86400 * kSecond)) < 1e-9); // a day ahead of the rows
     QVERIFY(qAbs(Rec(6).Time - (86401 * kSecond)) < 1e-9);
     QCOMPARE(Rec(7).Time, 2 * kSecond);
+}
+
+void TestTextLoad::fuzzFindings() {
+    // The input on which the fillers of a day once ran past the store's end.
+    const LoadOutcome o = LoadRecording(store, TESMORA_FUZZ_REGRESSIONS
+                                        "/fuzz_csv/fillers_end_on_capacity_across_midnight.csv");
+    QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::StoreFull});
+    QVERIFY(!o.error);
+    QCOMPARE(store.DataCount, SAMPLE_CAPACITY);
 }
 
 void TestTextLoad::binaryGarbageAsText() {
