@@ -2,9 +2,9 @@
 
 #include "bench_inputs.h"
 #include "csv/csv_writer.h"
+#include "loading/load.h"
 #include "recording/byte_sink.h"
 #include "recording/byte_source.h"
-#include "recording/load.h"
 #include "recording/lqd_reader.h"
 
 #include <benchmark/benchmark.h>

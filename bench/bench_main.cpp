@@ -1,7 +1,7 @@
 // tesmora-bench --inputs DIR [benchmark options]
 
 #include "bench_inputs.h"
-#include "recording/load.h"
+#include "loading/load.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

@@ -20,7 +20,7 @@ void Fail(const char* what) {
 LoadOutcome LoadBytes(RecordingStore& store, const std::uint8_t* data, std::size_t size,
                       bool binary) {
     test::MemorySource src(std::string(reinterpret_cast<const char*>(data), size), -1, 4096);
-    return LoadFromSource(store, src, binary);
+    return LoadFromSource(store, src, FormatFor(binary ? "x.lqd" : "x.csv"));
 }
 
 void CheckLoad(const RecordingStore& store, const LoadOutcome& outcome, bool binary) {

@@ -1,7 +1,7 @@
 #pragma once
 // What every fuzz target checks after a load.
 
-#include "recording/load.h"
+#include "loading/load.h"
 #include "recording/store.h"
 
 #include <cstddef>

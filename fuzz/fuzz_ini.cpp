@@ -1,7 +1,7 @@
 // Any text as a settings file: read, change a key, write, read again. Every other line stays.
 
-#include "app/ini_file.h"
 #include "fuzz_common.h"
+#include "settings/ini_file.h"
 
 #include <string>
 #include <vector>

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool even = binary ? (store.DataType == 4 || EvenlySpaced(store)) : !replaced;
     static RecordingStore* back = new RecordingStore;
     test::MemorySource src(csv.bytes, -1, 4096);
-    const LoadOutcome again = LoadFromSource(*back, src, false);
+    const LoadOutcome again = LoadFromSource(*back, src, FormatFor("x.csv"));
     if (again.error || (!again.messages.empty() && again.messages[0] != LoadMessage::StoreFull))
         fuzz::Fail("the text recording written does not load");
     if (even ? back->DataCount != count : back->DataCount < count)

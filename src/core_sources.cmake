@@ -4,9 +4,9 @@ set(TESMORA_CORE_SOURCES
     recording/byte_source.cpp
     recording/convert_error.cpp
     recording/datetime.cpp
-    recording/load.cpp
     recording/lqd_reader.cpp
     recording/store.cpp
+    recording/system_error.cpp
     recording/utf8.cpp
     processing/moving_average.cpp
     csv/body_parsers.cpp
@@ -14,4 +14,8 @@ set(TESMORA_CORE_SOURCES
     csv/csv_writer.cpp
     csv/header_parser.cpp
     csv/line_reader.cpp
+    csv/text_reader.cpp
+    loading/formats.cpp
+    loading/load.cpp
+    settings/ini_file.cpp
 )

@@ -2,18 +2,18 @@
 
 #include "app/about_box.h"
 #include "app/glyphs.h"
-#include "app/ini_file.h"
 #include "app/printing.h"
 #include "app/widgets.h"
 #include "chart/layout.h"
 #include "chart/painter.h"
 #include "chart/time_grid.h"
 #include "csv/csv_writer.h"
+#include "loading/load.h"
 #include "processing/moving_average.h"
 #include "recording/byte_sink.h"
 #include "recording/convert_error.h"
 #include "recording/datetime.h"
-#include "recording/load.h"
+#include "settings/ini_file.h"
 
 #include <QApplication>
 #include <QCheckBox>

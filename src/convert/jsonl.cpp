@@ -55,7 +55,7 @@ void PutChannel(ByteSink& out, const ChannelData& ch, bool withTemp) {
         out.Put(',');
     }
     out.Write("\"Status\":");
-    PutInteger(out, ch.Status);
+    out.WriteInteger(ch.Status);
     out.Write(",\"OXHb\":");
     PutJsonNumber(out, ch.OXHb);
     out.Write(",\"DXHb\":");
@@ -71,13 +71,13 @@ void PutChannel(ByteSink& out, const ChannelData& ch, bool withTemp) {
 
 void WriteJsonLines(const RecordingStore& store, ByteSink& out) {
     out.Write("{\"DataType\":");
-    PutInteger(out, store.DataType);
+    out.WriteInteger(store.DataType);
     out.Write(",\"ChCount\":");
-    PutInteger(out, store.ChCount);
+    out.WriteInteger(store.ChCount);
     out.Write(",\"DataCount\":");
-    PutInteger(out, store.DataCount);
+    out.WriteInteger(store.DataCount);
     out.Write(",\"Rate\":");
-    PutInteger(out, store.Rate);
+    out.WriteInteger(store.Rate);
     out.Write(",\"SerialNo\":");
     PutJsonString(out, store.SerialNo);
     out.Write(",\"PatientID\":");
@@ -98,7 +98,7 @@ void WriteJsonLines(const RecordingStore& store, ByteSink& out) {
         out.Write("{\"Time\":");
         PutJsonNumber(out, r.Time);
         out.Write(",\"Seq\":");
-        PutInteger(out, r.Seq);
+        out.WriteInteger(r.Seq);
         if (withBatt) {
             out.Write(",\"Batt\":");
             PutJsonNumber(out, r.Batt);

@@ -2,9 +2,10 @@
 
 #include "convert/jsonl.h"
 #include "csv/csv_writer.h"
+#include "loading/load.h"
 #include "recording/byte_sink.h"
 #include "recording/convert_error.h"
-#include "recording/load.h"
+#include "recording/file_name.h"
 #include "recording/store.h"
 
 #include <cstdio>
@@ -45,13 +46,6 @@ struct Options {
 int UsageError(const char* why) {
     std::fprintf(stderr, "tesmora-convert: %s\n%s", why, kUsage);
     return 2;
-}
-
-std::string DefaultOutput(const std::string& input, const char* ext) {
-    const std::size_t slash = input.find_last_of('/');
-    const std::size_t dot = input.find_last_of('.');
-    const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExt ? input.substr(0, dot) : input) + ext;
 }
 
 void Say(const std::string& input, const std::string& text) {
@@ -103,7 +97,7 @@ bool WriteOutput(const RecordingStore& store, const std::string& input, const st
 bool ConvertOne(RecordingStore& store, const std::string& input, const Options& opt) {
     const std::string output =
         opt.haveOutput ? opt.output
-                       : DefaultOutput(input, opt.format == "jsonl" ? ".jsonl" : ".csv");
+                       : WithExtension(input, opt.format == "jsonl" ? ".jsonl" : ".csv");
     if (output != "-" && !opt.force && Exists(output)) {
         Say(input, output + " exists (use --force to overwrite)");
         return false;

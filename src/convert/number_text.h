@@ -21,10 +21,4 @@ void PutJsonNumber(ByteSink& out, T value) {
     out.Advance(static_cast<std::size_t>(r.ptr - p));
 }
 
-inline void PutInteger(ByteSink& out, std::int64_t value) {
-    char* p = out.Reserve(24);
-    const auto r = std::to_chars(p, p + 24, value);
-    out.Advance(static_cast<std::size_t>(r.ptr - p));
-}
-
 } // namespace tesmora

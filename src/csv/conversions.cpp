@@ -1,5 +1,6 @@
 #include "csv/conversions.h"
 
+#include "recording/ascii.h"
 #include "recording/convert_error.h"
 
 #include <charconv>
@@ -69,16 +70,6 @@ int HexValue(char c) {
                        "' is not a valid floating point value for Single type");
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i]) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::int32_t ConvertInteger(std::string_view field) {
@@ -136,9 +127,9 @@ T ConvertDecimal(std::string_view field) {
         negative = t[0] == '-';
         t.remove_prefix(1);
     }
-    if (EqualsNoCase(t, "nan"))
+    if (EqualsIgnoringAsciiCase(t, "nan"))
         return std::copysign(std::numeric_limits<T>::quiet_NaN(), negative ? T(-1) : T(1));
-    if (EqualsNoCase(t, "inf") || EqualsNoCase(t, "infinity"))
+    if (EqualsIgnoringAsciiCase(t, "inf") || EqualsIgnoringAsciiCase(t, "infinity"))
         return negative ? -std::numeric_limits<T>::infinity() : std::numeric_limits<T>::infinity();
 
     // Check the form ourselves: from_chars would stop early ("1e") or accept more ("0x1p3").

@@ -48,7 +48,7 @@ bool ExactScaled(double value, int precision, double& scaled) {
 }
 
 void PutFixed(ByteSink& out, double value, int width, int precision) {
-    char text[64];
+    char text[400]; // room for any double in fixed notation: 309 digits, sign, point, decimals
     char* end;
     double scaled;
     if (ExactScaled(value, precision, scaled)) {
@@ -67,8 +67,9 @@ void PutFixed(ByteSink& out, double value, int width, int precision) {
             if (i == precision && precision > 0) *end++ = '.';
         }
     } else if (std::isfinite(value)) {
-        end =
-            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision).ptr;
+        const auto r =
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, precision);
+        end = r.ec == std::errc() ? r.ptr : text;
     } else {
         const char* word = std::isnan(value) ? "nan" : "inf";
         end = text;
@@ -82,11 +83,6 @@ void PutFixed(ByteSink& out, double value, int width, int precision) {
     for (; k < width - len; ++k) p[k] = ' ';
     std::memcpy(p + k, text, static_cast<std::size_t>(len));
     out.Advance(static_cast<std::size_t>(k + len));
-}
-
-void PutInt(ByteSink& out, std::int64_t v) {
-    char* p = out.Reserve(24);
-    out.Advance(static_cast<std::size_t>(std::to_chars(p, p + 24, v).ptr - p));
 }
 
 // "hh:nn:ss" of a time of day, without building a string per row.
@@ -117,7 +113,7 @@ void PutHead(ByteSink& out, const RecordingStore& store, bool withPatient) {
     out.Write("S/N,");
     PutAsciiText(out, store.SerialNo);
     out.Write(",RATE,");
-    PutInt(out, store.Rate);
+    out.WriteInteger(store.Rate);
     if (withPatient && !store.PatientID.empty()) {
         out.Write(",ID,");
         PutAsciiText(out, store.PatientID);
@@ -150,7 +146,7 @@ bool WriteCsvRecording(const RecordingStore& store, ByteSink& out) {
             const ChannelData& ch = r.Ch[0];
             PutTime(out, r.Time);
             out.Put(',');
-            PutInt(out, r.Seq);
+            out.WriteInteger(r.Seq);
             out.Put(',');
             if (ch.Status & STS_P) {
                 out.Write("P,,,,");
@@ -171,7 +167,7 @@ bool WriteCsvRecording(const RecordingStore& store, ByteSink& out) {
         const SampleRecord& r = buf[j];
         PutTime(out, r.Time);
         out.Put(',');
-        PutInt(out, r.Seq);
+        out.WriteInteger(r.Seq);
         out.Put(',');
         PutFixed(out, r.Batt, 3, 1);
         for (int c = 0; c < channels; ++c) {

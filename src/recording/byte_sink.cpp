@@ -1,18 +1,22 @@
 #include "recording/byte_sink.h"
 
+#include "recording/system_error.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace tesmora {
 
-std::string SystemErrorText(int err) {
-    return std::generic_category().message(err);
+void ByteSink::WriteInteger(std::int64_t value) {
+    char* p = Reserve(24);
+    const auto r = std::to_chars(p, p + 24, value);
+    Advance(static_cast<std::size_t>(r.ptr - p)); // 24 characters hold every 64-bit integer
 }
 
 ByteSink::ByteSink(int fd, std::size_t bufferSize)

@@ -2,6 +2,8 @@
 // Files as the writers see them: buffered writes that remember the first failure, and output
 // files that appear under their name only once they are complete.
 
+#include "recording/system_error.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,6 +25,8 @@ public:
 
     void Write(const void* data, std::size_t n);
     void Write(std::string_view text) { Write(text.data(), text.size()); }
+    /// A decimal integer, "-" before a negative one.
+    void WriteInteger(std::int64_t value);
     void Put(char c) {
         if (pos_ == capacity_) Drain();
         buffer_[pos_++] = c;
@@ -79,8 +83,5 @@ private:
     int fd_ = -1;
     std::string error_;
 };
-
-/// The system's text for an errno value.
-std::string SystemErrorText(int err);
 
 } // namespace tesmora

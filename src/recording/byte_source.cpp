@@ -1,29 +1,26 @@
 #include "recording/byte_source.h"
 
+#include "recording/system_error.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace tesmora {
-
-static std::string SystemText(int err) {
-    return std::generic_category().message(err);
-}
 
 InputFile::InputFile(const std::string& path) {
     // Non-blocking for the open only, so that a FIFO without a writer cannot stall it.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
-        error_ = SystemText(errno);
+        error_ = SystemErrorText(errno);
         return;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        error_ = SystemText(S_ISDIR(st.st_mode) ? EISDIR : errno);
+        error_ = SystemErrorText(S_ISDIR(st.st_mode) ? EISDIR : errno);
         ::close(fd);
         return;
     }

@@ -2,18 +2,12 @@
 // Reader of the binary recording files: "WS56" (three channels) and "WS31" (one channel).
 
 #include "recording/byte_source.h"
+#include "recording/read_result.h"
 #include "recording/store.h"
 
 #include <cstdint>
 
 namespace tesmora {
-
-/// How a read of a recording ended.
-enum class ReadResult {
-    Success,     // the whole file is in the store
-    FormatError, // not a recording, or cut short where the format does not allow it
-    StoreFull,   // the store filled up; the records read so far are kept
-};
 
 /// The value of a packed BCD byte; 0 for bytes above 0x99. Digits above 9 are not checked.
 std::uint8_t DecodeBCD(std::uint8_t b);

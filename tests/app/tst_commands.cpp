@@ -3,7 +3,7 @@
 #include "app/about_box.h"
 #include "app/main_window.h"
 #include "app/printing.h"
-#include "recording/load.h"
+#include "loading/load.h"
 #include "support/recording_builder.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"

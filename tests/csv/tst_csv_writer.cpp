@@ -1,6 +1,6 @@
 #include "csv/csv_writer.h"
+#include "loading/load.h"
 #include "recording/datetime.h"
-#include "recording/load.h"
 #include "support/memory_io.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"

@@ -1,7 +1,7 @@
 // The text recording load loop: fillers, replacements, the failure table, the store limit.
 
+#include "loading/load.h"
 #include "recording/datetime.h"
-#include "recording/load.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
 

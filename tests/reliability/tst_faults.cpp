@@ -2,7 +2,7 @@
 // stays flat over many loads.
 
 #include "app/main_window.h"
-#include "recording/load.h"
+#include "loading/load.h"
 #include "support/memory_io.h"
 #include "support/recording_builder.h"
 #include "support/scripted_dialogs.h"
@@ -115,7 +115,7 @@ void TestFaults::readErrorMidFile() {
     // A read error counts as the end of the file.
     MemorySource src(bytes.toStdString(), failAt, 16);
     RecordingStore& store = window->Store();
-    const LoadOutcome o = LoadFromSource(store, src, binary);
+    const LoadOutcome o = LoadFromSource(store, src, FormatFor(binary ? "x.lqd" : "x.csv"));
     QVERIFY(src.Failed());
     QCOMPARE(store.DataCount, count);
     QCOMPARE(o.messages == std::vector<LoadMessage>{LoadMessage::DataFormatError}, message);

@@ -1,8 +1,8 @@
 // The demo recordings read back through the reader as exactly what the generator wrote.
 
 #include "demo_recordings.h"
+#include "loading/load.h"
 #include "recording/datetime.h"
-#include "recording/load.h"
 #include "recording/lqd_reader.h"
 #include "support/test_files.h"
 

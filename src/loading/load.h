@@ -2,6 +2,7 @@
 // Loading a recording file into the store: the part of the Open command that the viewer and
 // the converter share.
 
+#include "loading/formats.h"
 #include "recording/store.h"
 
 #include <functional>
@@ -25,13 +26,10 @@ const char* MessageText(LoadMessage message);
 struct LoadOutcome {
     bool opened = false;   // false: the file did not open and the store is untouched
     std::string openError; // why it did not open, in the system's words
-    bool binary = false;   // read as a binary recording
+    bool binary = false;   // read as a binary recording (RecordingFormat::binary)
     std::vector<LoadMessage> messages;
     std::optional<std::string> error; // a value that did not convert: the load was discarded
 };
-
-/// True when the file name's extension, lower-cased, is exactly ".lqd".
-bool IsBinaryRecordingPath(const std::string& path);
 
 /// What the caller hears while a load runs.
 struct LoadObserver {
@@ -53,11 +51,9 @@ struct LoadObserver {
 LoadOutcome LoadRecording(RecordingStore& store, const std::string& path,
                           const LoadObserver& observer = {});
 
-class ByteSource;
-
-/// The same for bytes that come from elsewhere (the fuzzers, tests of read errors): `binary`
-/// chooses the reader as the extension would.
-LoadOutcome LoadFromSource(RecordingStore& store, ByteSource& src, bool binary,
+/// The same for bytes that come from elsewhere (the fuzzers, tests of read errors), read in
+/// the given format.
+LoadOutcome LoadFromSource(RecordingStore& store, ByteSource& src, const RecordingFormat& format,
                            const LoadObserver& observer = {});
 
 } // namespace tesmora

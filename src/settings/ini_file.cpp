@@ -1,6 +1,7 @@
-#include "app/ini_file.h"
+#include "settings/ini_file.h"
 
 #include "csv/conversions.h"
+#include "recording/ascii.h"
 #include "recording/convert_error.h"
 
 namespace tesmora {
@@ -15,15 +16,6 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && Blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && Blank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
 }
 
 // The name of a section header line "[name]", or nothing.
@@ -65,7 +57,8 @@ std::string IniFile::NewLine(std::string text) const {
 
 int IniFile::FindSection(std::string_view section) const {
     for (std::size_t i = 0; i < lines_.size(); ++i)
-        if (const auto name = SectionName(lines_[i]); name && SameName(*name, section))
+        if (const auto name = SectionName(lines_[i]);
+            name && EqualsIgnoringAsciiCase(*name, section))
             return static_cast<int>(i);
     return -1;
 }
@@ -73,7 +66,7 @@ int IniFile::FindSection(std::string_view section) const {
 int IniFile::FindKey(int header, std::string_view key) const {
     for (std::size_t i = static_cast<std::size_t>(header) + 1; i < lines_.size(); ++i) {
         if (SectionName(lines_[i])) break;
-        if (const auto name = KeyName(lines_[i]); name && SameName(*name, key))
+        if (const auto name = KeyName(lines_[i]); name && EqualsIgnoringAsciiCase(*name, key))
             return static_cast<int>(i);
     }
     return -1;

@@ -1,4 +1,4 @@
-#include "recording/load.h"
+#include "loading/load.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
