@@ -13,7 +13,8 @@ import time
 
 BUILD = sys.argv[1] if len(sys.argv) > 1 else "build"
 BIN = os.path.join(BUILD, "bin")
-OUT = os.path.join(BUILD, "bench")
+# The benchmarks build apart; their inputs and results go to build/bench/.
+OUT = sys.argv[2] if len(sys.argv) > 2 else os.path.join(BUILD, "bench")
 LQD = os.path.join(OUT, "full_pc56.lqd")
 CSV = os.path.join(OUT, "full_pc56.csv")
 RUNS = 7

@@ -1,15 +1,13 @@
 #include "chart/painter.h"
 
 #include "recording/datetime.h"
+#include "recording/simd.h"
 
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#include <cmath>
 #include <limits>
 
 namespace tesmora {
@@ -48,7 +46,7 @@ QString ElapsedText(std::int64_t ms) {
 
 // The four values of a channel (OXHb, DXHb, TOHb, StO2 lie side by side), four at a time.
 struct Quad {
-#if defined(__SSE2__)
+#if TESMORA_SSE2
     __m128 v;
     static Quad Fill(float x) {
         return {_mm_set1_ps(x)};
@@ -209,9 +207,9 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
         for (std::int32_t i = j; i < end; ++i) {
             const SampleRecord& r = buf[i];
             // The records a little ahead: their lines are on the way while this one is used.
-            __builtin_prefetch(&buf[std::min(i + 16, count - 1)].Ch[0]);
-            __builtin_prefetch(&buf[std::min(i + 16, count - 1)].Ave[0]);
-            __builtin_prefetch(&buf[std::min(i + 16, count - 1)].Ave[2]);
+            PrefetchForRead(&buf[std::min(i + 16, count - 1)].Ch[0]);
+            PrefetchForRead(&buf[std::min(i + 16, count - 1)].Ave[0]);
+            PrefetchForRead(&buf[std::min(i + 16, count - 1)].Ave[2]);
             for (int p = 0; p < n; ++p) {
                 const int c = s.ChSlot[p];
                 walks[p].Step(r.Ch[c].Status, i, s.ChLeft[p], ts, out[p].bands);

@@ -1,9 +1,7 @@
 #include "csv/line_buffer.h"
+#include "recording/simd.h"
 
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tesmora {
 
@@ -19,7 +17,7 @@ std::int32_t ReadLine(ByteSource& src, LINE_BUFF_TYPE& lb) {
         if (available == 0) break; // end of the file, or a read error
         std::size_t i = 0;
         while (i < available && n < LINE_BUFF_TYPE::MAX_LINE) {
-#if defined(__SSE2__)
+#if TESMORA_SSE2
             // Sixteen plain bytes at a time: none of them a line feed, a carriage return or a
             // byte of 0x80 or above, and no lead byte waiting. They are stored as they are.
             if (!pendingLead && available - i >= 16 && n + 16 <= LINE_BUFF_TYPE::MAX_LINE) {
@@ -70,7 +68,7 @@ void SplitLine(LINE_BUFF_TYPE& lb) {
         }
         lb.pos[++cn] = i + 1;
     };
-#if defined(__SSE2__)
+#if TESMORA_SSE2
     // Sixteen bytes at a time; bytes past the line's end are masked off.
     for (std::int32_t i = 0; i < n && !full; i += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lb.buff + i));

@@ -1,12 +1,10 @@
 #include "processing/moving_average.h"
 
+#include "recording/simd.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <thread>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tesmora {
 namespace {
@@ -22,13 +20,11 @@ struct Window {
     void Remove(float x) { std::isfinite(x) ? void(sum -= x) : void(--nonFinite); }
 };
 
-} // namespace
-
-#if defined(__SSE2__)
-// The running-window pass for channels first..last-1, k >= 1. All series advance together,
+#if TESMORA_SSE2
+// The running-window pass for channels 0..channels-1, k >= 1. All series advance together,
 // one pass over the records; each series sees exactly the additions, subtractions and
 // division of its own pass.
-void AverageChannels(SampleRecord* buf, std::int32_t n, int k, int first, int last) {
+void AverageChannels(SampleRecord* buf, std::int32_t n, int k, int channels) {
     const std::int32_t m = std::min<std::int32_t>(k, n);
     // The four quantities of a channel lie side by side: two pairs of double lanes each.
     // Values that are not finite are left out of the sums (adding 0 instead changes no sum,
@@ -51,7 +47,7 @@ void AverageChannels(SampleRecord* buf, std::int32_t n, int k, int first, int la
     };
     Lanes w[4];
     for (std::int32_t i = 0; i < m; ++i)
-        for (int c = first; c < last; ++c) step(w[c], buf[i].Ch[c], true);
+        for (int c = 0; c < channels; ++c) step(w[c], buf[i].Ch[c], true);
     const __m128d nan = _mm_set1_pd(std::numeric_limits<double>::quiet_NaN());
     for (std::int32_t j = 0; j < n; ++j) {
         std::int32_t lo = j - k, hi = j + k;
@@ -60,11 +56,11 @@ void AverageChannels(SampleRecord* buf, std::int32_t n, int k, int first, int la
         if (!enters) hi = n - 1;
         const __m128d count = _mm_set1_pd(static_cast<double>(hi - lo + 1));
         // The records ahead, whose values enter soon and whose averages are written soon.
-        __builtin_prefetch(&buf[std::min(j + k + 16, n - 1)].Ch[0], 0);
-        __builtin_prefetch(&buf[std::min(j + k + 16, n - 1)].Ch[2], 0);
-        __builtin_prefetch(&buf[std::min(j + 16, n - 1)].Ave[0], 1);
-        __builtin_prefetch(&buf[std::min(j + 16, n - 1)].Ave[2], 1);
-        for (int c = first; c < last; ++c) {
+        PrefetchForRead(&buf[std::min(j + k + 16, n - 1)].Ch[0]);
+        PrefetchForRead(&buf[std::min(j + k + 16, n - 1)].Ch[2]);
+        PrefetchForWrite(&buf[std::min(j + 16, n - 1)].Ave[0]);
+        PrefetchForWrite(&buf[std::min(j + 16, n - 1)].Ave[2]);
+        for (int c = 0; c < channels; ++c) {
             if (leaves) step(w[c], buf[j - k - 1].Ch[c], false);
             if (enters) step(w[c], buf[j + k].Ch[c], true);
             __m128 out[2];
@@ -80,6 +76,8 @@ void AverageChannels(SampleRecord* buf, std::int32_t n, int k, int first, int la
 }
 #endif
 
+} // namespace
+
 void CalcCompareData(RecordingStore& store, int k) {
     const std::int32_t n = store.DataCount;
     if (n <= 0) return;
@@ -93,15 +91,8 @@ void CalcCompareData(RecordingStore& store, int k) {
                     ChannelValue(buf[j].Ave[c], q) = ChannelValue(buf[j].Ch[c], q);
         return;
     }
-#if defined(__SSE2__)
-    // Long recordings of several channels: a second core takes the last channel.
-    if (channels >= 2 && n >= 50000) {
-        std::thread helper([&] { AverageChannels(buf, n, k, channels - 1, channels); });
-        AverageChannels(buf, n, k, 0, channels - 1);
-        helper.join();
-    } else {
-        AverageChannels(buf, n, k, 0, channels);
-    }
+#if TESMORA_SSE2
+    AverageChannels(buf, n, k, channels);
 #else
     const std::int32_t m = std::min<std::int32_t>(k, n);
     Window w[4][kQuantities];
