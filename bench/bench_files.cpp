@@ -2,6 +2,7 @@
 
 #include "bench_inputs.h"
 #include "csv/csv_writer.h"
+#include "direct_source.h"
 #include "loading/load.h"
 #include "recording/byte_sink.h"
 #include "recording/byte_source.h"
@@ -27,11 +28,11 @@ void load_lqd_full(benchmark::State& state) {
 }
 BENCHMARK(load_lqd_full)->Unit(benchmark::kMillisecond);
 
-// The reader as the original design has it: one system read call per read request.
+// The same reader with one system read call per read request.
 void load_lqd_full_reference(benchmark::State& state) {
     for (auto _ : state) {
         InputFile file(FullLqd());
-        ByteSource src(file.Descriptor(), 0);
+        DirectSource src(file.Descriptor());
         Scratch().DataType = 0;
         Scratch().DataCount = 0;
         if (ReadLQDfile(src, Scratch()) != ReadResult::Success) state.SkipWithError("read failed");

@@ -6,7 +6,10 @@
 #include "app/widgets.h"
 #include "bench_inputs.h"
 #include "chart/painter.h"
+#include "pointer_events.h"
+#include "support/trace_reference.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
@@ -18,6 +21,10 @@ namespace {
 
 using namespace tesmora;
 
+ChartWidget* Chart(MainWindow& w) {
+    return w.findChild<ChartWidget*>("PaintBox1");
+}
+
 // The real window with the full recording, every series shown, "11 points".
 MainWindow& Window() {
     static NoDialogs dialogs;
@@ -26,29 +33,30 @@ MainWindow& Window() {
         w->show();
         w->resize(1920, 1080); // after the first showing, which places the window
         w->OpenRecording(QString::fromStdString(bench::FullLqd()));
-        for (QCheckBox* box : w->Region1DataCheckBox) box->setChecked(true);
-        w->AveComboBox->setCurrentIndex(5);
-        w->AveComboBoxChange();
+        for (int k = 1; k <= 4; ++k)
+            w->findChild<QCheckBox*>(QString("Region1Data%1CheckBox").arg(k))->setChecked(true);
+        auto* average = w->findChild<QComboBox*>("AveComboBox");
+        average->setCurrentIndex(5);
+        emit average->activated(5); // as the user's choice
         return w;
     }();
     return *window;
 }
 
 void ZoomOut(MainWindow& w) {
-    w.I1Click();
-    w.PaintBox1MouseDown(Qt::MiddleButton, 1000, 100);
-    w.PaintBox1MouseMove(Qt::MiddleButton, 1000 - 50 * 1000, 100);
-    w.PaintBox1MouseUp(Qt::MiddleButton, 0, 100);
+    w.findChild<QAction*>("I1")->trigger();
+    tools::Drag(Chart(w), Qt::MiddleButton, QPoint(1000, 100), QPoint(1000 - 50 * 1000, 100));
 }
 
 void PaintLoop(benchmark::State& state, MainWindow& w) {
-    QImage image(w.PaintBox1->size(), QImage::Format_RGB32);
+    ChartWidget* chart = Chart(w);
+    QImage image(chart->size(), QImage::Format_RGB32);
     for (auto _ : state) {
         state.PauseTiming();
         image.fill(Qt::white); // the window system's erase, before the handler runs
         state.ResumeTiming();
         QPainter painter(&image);
-        w.PaintBox1Paint(painter);
+        chart->onPaint(painter);
     }
     state.counters["TimeScale"] = w.Chart().TimeScale;
     state.counters["PlotWidth"] = w.Chart().PlotWidth;
@@ -64,19 +72,21 @@ BENCHMARK(paint_zoomed_out)->Unit(benchmark::kMillisecond);
 
 void paint_timescale_1(benchmark::State& state) {
     MainWindow& w = Window();
-    w.I1Click();
-    w.ScrollBar1->setValue((w.Store().DataCount - w.Chart().PlotWidth) / 2);
+    w.findChild<QAction*>("I1")->trigger();
+    w.findChild<QScrollBar*>("ScrollBar1")
+        ->setValue((w.Store().DataCount - w.Chart().PlotWidth) / 2);
     PaintLoop(state, w);
 }
 BENCHMARK(paint_timescale_1)->Unit(benchmark::kMillisecond);
 
-// The reference: every sample a segment with the 2-pixel pen, as the original design draws.
+// The reference: every sample a segment with the 2-pixel pen.
 void paint_zoomed_out_reference(benchmark::State& state) {
     MainWindow& w = Window();
     ZoomOut(w);
     const ChartState& s = w.Chart();
-    const ValueWindow win = ValueWindowFor(s.YShift, w.AmpComboBox->currentIndex());
-    QImage image(w.PaintBox1->size(), QImage::Format_RGB32);
+    const ValueWindow win =
+        ValueWindowFor(s.YShift, w.findChild<QComboBox*>("AmpComboBox")->currentIndex());
+    QImage image(Chart(w)->size(), QImage::Format_RGB32);
     std::vector<QLine> segments;
     for (auto _ : state) {
         state.PauseTiming();
@@ -86,7 +96,7 @@ void paint_zoomed_out_reference(benchmark::State& state) {
         for (int p = 0; p < 3; ++p)
             for (int k = 0; k < 4; ++k) {
                 painter.setPen(QPen(QColor::fromRgb(s.TraceColor[k]), 2));
-                TraceSegmentsPerSample(w.Store(), s, p, k, 0, win, segments);
+                test::TraceSegmentsPerSample(w.Store(), s, p, k, 0, win, segments);
                 painter.drawLines(segments.data(), static_cast<int>(segments.size()));
             }
     }

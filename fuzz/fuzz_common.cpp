@@ -7,8 +7,29 @@
 
 namespace tesmora::fuzz {
 
+namespace {
+
+std::int32_t CapacityFromEnvironment() {
+    const char* text = std::getenv("FUZZ_CAPACITY");
+    if (text == nullptr || *text == '\0') return kFuzzCapacity;
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (*end != '\0' || n < 1 || n > SAMPLE_CAPACITY) {
+        std::fprintf(stderr, "FUZZ_CAPACITY must be 1 to %d records\n", SAMPLE_CAPACITY);
+        std::exit(2);
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+} // namespace
+
+std::int32_t Capacity() {
+    static const std::int32_t capacity = CapacityFromEnvironment();
+    return capacity;
+}
+
 RecordingStore& Store() {
-    static RecordingStore* store = new RecordingStore; // lives for the run, like the viewer's
+    static RecordingStore* store = new RecordingStore(Capacity()); // lives for the run
     return *store;
 }
 
@@ -24,11 +45,15 @@ LoadOutcome LoadBytes(RecordingStore& store, const std::uint8_t* data, std::size
 }
 
 void CheckLoad(const RecordingStore& store, const LoadOutcome& outcome, bool binary) {
-    if (store.DataCount < 0 || store.DataCount > SAMPLE_CAPACITY) Fail("DataCount out of range");
-    bool failed = outcome.error.has_value();
-    for (LoadMessage m : outcome.messages)
+    if (store.DataCount < 0 || store.DataCount > store.Capacity()) Fail("DataCount out of range");
+    bool failed = outcome.error.has_value(), full = false;
+    for (LoadMessage m : outcome.messages) {
         failed = failed || m == LoadMessage::DataFormatError || m == LoadMessage::OverFourChannels;
+        full = full || m == LoadMessage::StoreFull;
+    }
     if (failed && store.DataCount != 0) Fail("a failed load shows samples");
+    // "Unable to read anymore." with room left would mean records were dropped for nothing.
+    if (full && !failed && !store.Full()) Fail("store reported full before its capacity");
     if (binary) return;
     const std::uint16_t defined = STS_P | STS_E | STS_NOCODE | STS_FILLED;
     for (std::int32_t j = 0; j < store.DataCount; ++j)

@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::int32_t j = 0; j < count && !replaced; ++j)
         replaced = store.SampleBuff[j].Ch[0].Status & STS_FILLED;
     const bool even = binary ? (store.DataType == 4 || EvenlySpaced(store)) : !replaced;
-    static RecordingStore* back = new RecordingStore;
+    // As large as the first: the rows written all fit, and no more fillers than they make.
+    static RecordingStore* back = new RecordingStore(store.Capacity());
     test::MemorySource src(csv.bytes, -1, 4096);
     const LoadOutcome again = LoadFromSource(*back, src, FormatFor("x.csv"));
     if (again.error || (!again.messages.empty() && again.messages[0] != LoadMessage::StoreFull))

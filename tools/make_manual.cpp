@@ -4,6 +4,7 @@
 #include "app/dialogs.h"
 #include "app/fonts.h"
 #include "app/main_window.h"
+#include "pointer_events.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,11 +27,13 @@ QImage Shot(MainWindow& w) {
     return w.grab().toImage();
 }
 
+QWidget* Chart(MainWindow& w) {
+    return w.findChild<QWidget*>("PaintBox1");
+}
+
 // Middle-button drag by dx pixels: the zoom.
 void Zoom(MainWindow& w, int dx) {
-    w.PaintBox1MouseDown(Qt::MiddleButton, 600, 100);
-    w.PaintBox1MouseMove(Qt::MiddleButton, 600 + dx, 100);
-    w.PaintBox1MouseUp(Qt::MiddleButton, 600 + dx, 100);
+    tools::Drag(Chart(w), Qt::MiddleButton, QPoint(600, 100), QPoint(600 + dx, 100));
 }
 
 } // namespace
@@ -54,8 +57,7 @@ int main(int argc, char** argv) {
         w.show();
         w.OpenRecording(samples.filePath("demo_pc56.lqd"));
         pictures.append({"window.png", Shot(w)});
-        w.PaintBox1MouseDown(Qt::LeftButton, 420, 100); // a click in the first panel
-        w.PaintBox1MouseUp(Qt::LeftButton, 420, 100);
+        tools::Click(Chart(w), QPoint(420, 100)); // a click in the first panel
         pictures.append({"cursor.png", Shot(w)});
         Zoom(w, -50 * 100);
         pictures.append({"zoomed.png", Shot(w)});

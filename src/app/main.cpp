@@ -1,5 +1,6 @@
 // Tesmora: start-up.
 
+#include "app/application.h"
 #include "app/artwork.h"
 #include "app/dialogs.h"
 #include "app/fonts.h"
@@ -12,9 +13,40 @@
 #include <QTimer>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace {
+
+constexpr const char* kHelp =
+    "usage: tesmora [FILE]\n"
+    "       tesmora --report-first-paint FILE\n"
+    "\n"
+    "Shows a recording of a tissue oximeter (.lqd binary, other extensions text).\n"
+    "FILE opens as if chosen in \"Open\".\n"
+    "\n"
+    "  --report-first-paint FILE  open FILE, print the peak memory (rss_kib) once the\n"
+    "                             chart has shown it, and quit\n"
+    "  --help                     this text\n"
+    "  --version                  the version\n";
+
+// The options that answer without a window, so that they need no display. Returns the exit
+// status when one of them was given.
+std::optional<int> AnswerWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("tesmora %s\n", TESMORA_VERSION);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
 
 // Beside the executable with the extension ".INI"; where that folder cannot be written (an
 // installed copy), in the user's configuration folder.
@@ -40,7 +72,8 @@ long PeakResidentKiB() {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    if (const std::optional<int> status = AnswerWithoutWindow(argc, argv)) return *status;
+    tesmora::Application app(argc, argv);
     QCoreApplication::setApplicationName("tesmora");
     tesmora::UseWindowFont();
 
@@ -50,10 +83,9 @@ int main(int argc, char** argv) {
     tesmora::MainWindow window(
         dialogs, SettingsPath(),
         QDir(QCoreApplication::applicationDirPath()).filePath("tesmora_en.pdf"));
+    app.onError = [&window](const QString& text) { window.ShowError(text); };
     window.show();
     // Beyond the menu: a file named on the command line opens as if chosen in "Open".
-    // --report-first-paint FILE (for the benchmarks): print the peak memory once the chart
-    // has shown the file, and quit.
     QStringList args = QCoreApplication::arguments().mid(1);
     if (!args.isEmpty() && args.first() == "--report-first-paint") {
         args.removeFirst();

@@ -32,6 +32,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <span>
+#include <type_traits>
 
 namespace tesmora {
 namespace {
@@ -53,37 +55,108 @@ W* Named(W* widget, const char* name) {
     return widget;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, int x, int y, const QString& text,
-                  QRgb color = 0, bool hidden = false) {
-    auto* label = Named(new QLabel(text, parent), name);
-    if (color != 0) { // 0: the window's text colour
-        QPalette p = label->palette();
-        p.setColor(QPalette::WindowText, QColor::fromRgb(color));
-        label->setPalette(p);
-    }
-    label->move(x, y);
-    label->adjustSize();
-    if (hidden) label->hide();
-    return label;
-}
-
 void SetLabelText(QLabel* label, const QString& text) {
     label->setText(text);
     label->adjustSize(); // labels size themselves to their text, left edge fixed
 }
 
-QCheckBox* MakeCheckBox(QWidget* parent, const char* name, QRect r, const QString& text,
-                        bool checked) {
-    auto* box = Named(new QCheckBox(text, parent), name);
-    box->setGeometry(r);
-    box->setChecked(checked);
-    return box;
+// The labels, group boxes and check boxes of the window, in creation order (the chart, the
+// lists, the status bar and the arrangement buttons are made in between, by code).
+enum class Kind { Label, GroupBox, CheckBox };
+struct ControlSpec {
+    Kind kind;
+    const char* name;
+    const char* parent; // nullptr: the client area
+    QRect rect;         // labels take only the position: they size themselves to their text
+    const char* text;
+    QRgb color; // labels: the font colour, 0 for the window's text colour
+    bool state; // check boxes: checked; labels and group boxes: hidden
+};
+
+constexpr ControlSpec kLoadLabels[] = {
+    {Kind::Label, "StartTimeLabel", nullptr, {656, 14, 0, 0}, "StartTimeLabel", 0, true},
+    {Kind::Label, "EndTimeLabel", nullptr, {656, 32, 0, 0}, "EndTimeLabel", 0, true},
+    {Kind::Label, "CountLabel", nullptr, {656, 50, 0, 0}, "CountLabel", 0, true},
+    {Kind::Label, "Label1", nullptr, {600, 14, 0, 0}, "Start", 0, true},
+    {Kind::Label, "Label2", nullptr, {600, 32, 0, 0}, "End", 0, true},
+    {Kind::Label, "Label3", nullptr, {600, 50, 0, 0}, "Count", 0, true},
+};
+
+constexpr ControlSpec kDataSelect[] = {
+    {Kind::GroupBox, "GroupBox1", nullptr, {8, 8, 233, 58}, "Display Data Select", 0, false},
+    {Kind::Label, "Region1Data1Label", "GroupBox1", {34, 24, 0, 0}, "OXHb", kRed, false},
+    {Kind::Label, "Region1Data2Label", "GroupBox1", {88, 24, 0, 0}, "DXHb", kBlue, false},
+    {Kind::Label, "Region1Data3Label", "GroupBox1", {137, 24, 0, 0}, "TOHb", kGreen, false},
+    {Kind::Label, "Region1Data4Label", "GroupBox1", {192, 24, 0, 0}, "STO2", kPurple, false},
+    {Kind::CheckBox, "Region1Data1CheckBox", "GroupBox1", {16, 23, 17, 17}, "", 0, true},
+    {Kind::CheckBox, "Region1Data2CheckBox", "GroupBox1", {71, 23, 18, 17}, "", 0, false},
+    {Kind::CheckBox, "Region1Data3CheckBox", "GroupBox1", {120, 23, 17, 17}, "", 0, false},
+    {Kind::CheckBox, "Region1Data4CheckBox", "GroupBox1", {175, 23, 18, 17}, "", 0, true},
+    {Kind::GroupBox, "GroupBox4", nullptr, {264, 8, 96, 58}, "Moving avg.", 0, false},
+    {Kind::GroupBox, "GroupBox5", nullptr, {375, 8, 96, 58}, "Scaling", 0, false},
+};
+
+constexpr ControlSpec kReadout[] = {
+    {Kind::GroupBox, "ReadoutGroupBox", nullptr, {918, 400, 80, 129}, "", 0, true},
+    {Kind::Label, "OXHbLabel", "ReadoutGroupBox", {8, 24, 0, 0}, "OXHbLabel", kRed, false},
+    {Kind::Label, "DXHbLabel", "ReadoutGroupBox", {8, 43, 0, 0}, "DXHbLabel", kBlue, false},
+    {Kind::Label, "TOHbLabel", "ReadoutGroupBox", {8, 62, 0, 0}, "TOHbLabel", kGreen, false},
+    {Kind::Label, "STO2Label", "ReadoutGroupBox", {8, 81, 0, 0}, "STO2Label", kPurple, false},
+    {Kind::Label, "TempLabel", "ReadoutGroupBox", {8, 100, 0, 0}, "TempLabel", 0, false},
+};
+
+constexpr ControlSpec kChannelSelect[] = {
+    {Kind::GroupBox, "CHGroupBox", nullptr, {918, 80, 80, 121}, "CH Select", 0, true},
+    {Kind::CheckBox, "CH1CheckBox", "CHGroupBox", {16, 24, 97, 17}, "CH1", 0, true},
+    {Kind::CheckBox, "CH2CheckBox", "CHGroupBox", {16, 47, 97, 17}, "CH2", 0, false},
+    {Kind::CheckBox, "CH3CheckBox", "CHGroupBox", {16, 70, 97, 17}, "CH3", 0, false},
+    {Kind::CheckBox, "CH4CheckBox", "CHGroupBox", {16, 93, 97, 17}, "CH4", 0, false},
+    {Kind::GroupBox, "ArrangeGroupBox", nullptr, {486, 8, 97, 58}, "Arrangement", 0, true},
+};
+
+// Makes the controls of a table, each under its parent (made earlier, or the client area).
+void MakeControls(QWidget* client, std::span<const ControlSpec> specs) {
+    for (const ControlSpec& c : specs) {
+        QWidget* parent =
+            c.parent ? client->findChild<QWidget*>(QString::fromLatin1(c.parent)) : client;
+        const QString text = QString::fromLatin1(c.text);
+        QWidget* made = nullptr;
+        switch (c.kind) {
+        case Kind::Label: {
+            auto* label = new QLabel(text, parent);
+            if (c.color != 0) {
+                QPalette p = label->palette();
+                p.setColor(QPalette::WindowText, QColor::fromRgb(c.color));
+                label->setPalette(p);
+            }
+            label->move(c.rect.topLeft());
+            label->adjustSize();
+            made = label;
+            break;
+        }
+        case Kind::GroupBox:
+            made = new QGroupBox(text, parent);
+            made->setGeometry(c.rect);
+            break;
+        case Kind::CheckBox: {
+            auto* box = new QCheckBox(text, parent);
+            box->setGeometry(c.rect);
+            box->setChecked(c.state);
+            made = box;
+            break;
+        }
+        }
+        made->setObjectName(QString::fromLatin1(c.name));
+        if (c.kind != Kind::CheckBox && c.state) made->hide();
+    }
 }
 
-QGroupBox* MakeGroupBox(QWidget* parent, const char* name, QRect r, const QString& title) {
-    auto* box = Named(new QGroupBox(title, parent), name);
-    box->setGeometry(r);
-    return box;
+QComboBox* MakeList(QGroupBox* parent, const char* name, const QStringList& items, int index) {
+    auto* list = Named(new QComboBox(parent), name);
+    list->setGeometry(20, 26, 57, 21);
+    list->addItems(items);
+    list->setCurrentIndex(index);
+    return list;
 }
 
 // The executable's file name up to its first ".", as a title: "Tesmora".
@@ -120,6 +193,8 @@ MainWindow::MainWindow(Dialogs& dialogs, QString settingsPath, QString helpPath,
     CreateMenu();
     CreateControls();
     CreateDialogs();
+    WireControls();
+    SetTabOrder();
     const int menuHeight = menuBar()->sizeHint().height();
     resize(kClientWidth, kClientHeight + menuHeight);
     FormCanResize();
@@ -133,7 +208,7 @@ void MainWindow::CreateMenu() {
     auto item = [this](QMenu* menu, const char* name, const QString& caption,
                        void (MainWindow::*handler)()) {
         QAction* a = Named(menu->addAction(caption), name);
-        connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+        Wire(a, &QAction::triggered, [this, handler] { (this->*handler)(); });
         return a;
     };
     auto separator = [](QMenu* menu, const char* name) { Named(menu->addSeparator(), name); };
@@ -156,17 +231,21 @@ void MainWindow::CreateMenu() {
 }
 
 void MainWindow::CreateControls() {
-    client_ = new ClientArea(this);
-    client_->setObjectName("ClientArea");
+    client_ = Named(new ClientArea(this), "ClientArea");
     setCentralWidget(client_);
     QWidget* w = client_;
+    auto find = [w](auto*& member, const char* name) {
+        member =
+            w->findChild<std::remove_reference_t<decltype(*member)>*>(QString::fromLatin1(name));
+    };
 
-    StartTimeLabel = MakeLabel(w, "StartTimeLabel", 656, 14, "StartTimeLabel", 0, true);
-    EndTimeLabel = MakeLabel(w, "EndTimeLabel", 656, 32, "EndTimeLabel", 0, true);
-    CountLabel = MakeLabel(w, "CountLabel", 656, 50, "CountLabel", 0, true);
-    Label1 = MakeLabel(w, "Label1", 600, 14, "Start", 0, true);
-    Label2 = MakeLabel(w, "Label2", 600, 32, "End", 0, true);
-    Label3 = MakeLabel(w, "Label3", 600, 50, "Count", 0, true);
+    MakeControls(w, kLoadLabels);
+    find(StartTimeLabel, "StartTimeLabel");
+    find(EndTimeLabel, "EndTimeLabel");
+    find(CountLabel, "CountLabel");
+    find(Label1, "Label1");
+    find(Label2, "Label2");
+    find(Label3, "Label3");
 
     Panel1 = Named(new QWidget(w), "Panel1");
     Panel1->setAutoFillBackground(true);
@@ -174,82 +253,45 @@ void MainWindow::CreateControls() {
     white.setColor(QPalette::Window, Qt::white);
     Panel1->setPalette(white);
     PaintBox1 = Named(new ChartWidget(Panel1), "PaintBox1");
-    PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); };
-    PaintBox1->onMouseDown = [this](Qt::MouseButton b, QPoint p) {
-        PaintBox1MouseDown(b, p.x(), p.y());
-    };
-    PaintBox1->onMouseMove = [this](Qt::MouseButtons b, QPoint p) {
-        PaintBox1MouseMove(b, p.x(), p.y());
-    };
-    PaintBox1->onMouseUp = [this](Qt::MouseButton b, QPoint p) {
-        PaintBox1MouseUp(b, p.x(), p.y());
-    };
-    PaintBox1->onDblClick = [this] { PaintBox1DblClick(); };
-    ScrollBar1 = Named(new QScrollBar(Qt::Horizontal, Panel1), "ScrollBar1");
+    ScrollBar1 = Named(new HorizontalScrollBar(Panel1), "ScrollBar1");
     ScrollBar1->setRange(0, 0);
     ScrollBar1->setSingleStep(1);
     ScrollBar1->setPageStep(1);
     ScrollBar1->hide();
-    connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] { ScrollBar1Change(); });
 
-    GroupBox1 = MakeGroupBox(w, "GroupBox1", {8, 8, 233, 58}, "Display Data Select");
-    const char* dataLabels[4] = {"Region1Data1Label", "Region1Data2Label", "Region1Data3Label",
-                                 "Region1Data4Label"};
-    const char* dataTexts[4] = {"OXHb", "DXHb", "TOHb", "STO2"};
-    const QRgb dataColors[4] = {kRed, kBlue, kGreen, kPurple};
-    const int labelX[4] = {34, 88, 137, 192};
-    const QRect boxes[4] = {
-        {16, 23, 17, 17}, {71, 23, 18, 17}, {120, 23, 17, 17}, {175, 23, 18, 17}};
-    const char* boxNames[4] = {"Region1Data1CheckBox", "Region1Data2CheckBox",
-                               "Region1Data3CheckBox", "Region1Data4CheckBox"};
-    for (int k = 0; k < 4; ++k)
-        Region1DataLabel[k] =
-            MakeLabel(GroupBox1, dataLabels[k], labelX[k], 24, dataTexts[k], dataColors[k]);
+    MakeControls(w, kDataSelect);
+    find(GroupBox1, "GroupBox1");
+    find(GroupBox4, "GroupBox4");
+    find(GroupBox5, "GroupBox5");
     for (int k = 0; k < 4; ++k) {
-        Region1DataCheckBox[k] =
-            MakeCheckBox(GroupBox1, boxNames[k], boxes[k], QString(), k == 0 || k == 3);
-        connect(Region1DataCheckBox[k], &QCheckBox::toggled, this,
-                [this] { Region1Data1CheckBoxClick(); });
+        const QByteArray n = QByteArray::number(k + 1);
+        find(Region1DataLabel[k], ("Region1Data" + n + "Label").constData());
+        find(Region1DataCheckBox[k], ("Region1Data" + n + "CheckBox").constData());
     }
+    AveComboBox =
+        MakeList(GroupBox4, "AveComboBox",
+                 {"none", "3 points", "5 points", "7 points", "9 points", "11 points"}, 0);
+    AmpComboBox =
+        MakeList(GroupBox5, "AmpComboBox", {"x0.25", "x0.5", "x1", "x2", "x4", "x8", "x16"}, 2);
 
-    GroupBox4 = MakeGroupBox(w, "GroupBox4", {264, 8, 96, 58}, "Moving avg.");
-    AveComboBox = Named(new QComboBox(GroupBox4), "AveComboBox");
-    AveComboBox->setGeometry(20, 26, 57, 21);
-    AveComboBox->addItems({"none", "3 points", "5 points", "7 points", "9 points", "11 points"});
-    AveComboBox->setCurrentIndex(0);
-    connect(AveComboBox, &QComboBox::activated, this, [this] { AveComboBoxChange(); });
-
-    GroupBox5 = MakeGroupBox(w, "GroupBox5", {375, 8, 96, 58}, "Scaling");
-    AmpComboBox = Named(new QComboBox(GroupBox5), "AmpComboBox");
-    AmpComboBox->setGeometry(20, 26, 57, 21);
-    AmpComboBox->addItems({"x0.25", "x0.5", "x1", "x2", "x4", "x8", "x16"});
-    AmpComboBox->setCurrentIndex(2);
-    connect(AmpComboBox, &QComboBox::activated, this, [this] { AmpComboBoxChange(); });
-
-    ReadoutGroupBox = MakeGroupBox(w, "ReadoutGroupBox", {918, 400, 80, 129}, QString());
-    ReadoutGroupBox->hide();
-    OXHbLabel = MakeLabel(ReadoutGroupBox, "OXHbLabel", 8, 24, "OXHbLabel", kRed);
-    DXHbLabel = MakeLabel(ReadoutGroupBox, "DXHbLabel", 8, 43, "DXHbLabel", kBlue);
-    TOHbLabel = MakeLabel(ReadoutGroupBox, "TOHbLabel", 8, 62, "TOHbLabel", kGreen);
-    STO2Label = MakeLabel(ReadoutGroupBox, "STO2Label", 8, 81, "STO2Label", kPurple);
-    TempLabel = MakeLabel(ReadoutGroupBox, "TempLabel", 8, 100, "TempLabel");
+    MakeControls(w, kReadout);
+    find(ReadoutGroupBox, "ReadoutGroupBox");
+    find(OXHbLabel, "OXHbLabel");
+    find(DXHbLabel, "DXHbLabel");
+    find(TOHbLabel, "TOHbLabel");
+    find(STO2Label, "STO2Label");
+    find(TempLabel, "TempLabel");
 
     StatusBar1 = Named(new QStatusBar(this), "StatusBar1");
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(kStatusHeight);
     setStatusBar(StatusBar1);
 
-    CHGroupBox = MakeGroupBox(w, "CHGroupBox", {918, 80, 80, 121}, "CH Select");
-    CHGroupBox->hide();
-    for (int k = 0; k < 4; ++k) {
-        const QByteArray name = "CH" + QByteArray::number(k + 1) + "CheckBox";
-        CHCheckBox[k] = MakeCheckBox(CHGroupBox, name.constData(), {16, 24 + 23 * k, 97, 17},
-                                     QString("CH%1").arg(k + 1), k == 0);
-        connect(CHCheckBox[k], &QCheckBox::toggled, this, [this] { CH1CheckBoxClick(); });
-    }
-
-    ArrangeGroupBox = MakeGroupBox(w, "ArrangeGroupBox", {486, 8, 97, 58}, "Arrangement");
-    ArrangeGroupBox->hide();
+    MakeControls(w, kChannelSelect);
+    find(CHGroupBox, "CHGroupBox");
+    for (int k = 0; k < 4; ++k)
+        find(CHCheckBox[k], ("CH" + QByteArray::number(k + 1) + "CheckBox").constData());
+    find(ArrangeGroupBox, "ArrangeGroupBox");
     for (int tag = 0; tag < 2; ++tag) {
         auto* button =
             Named(new QToolButton(ArrangeGroupBox), tag == 0 ? "SpeedButton1" : "SpeedButton2");
@@ -258,12 +300,43 @@ void MainWindow::CreateControls() {
         button->setIcon(ArrangementGlyph(tag));
         button->setIconSize(QSize(20, 20));
         button->setProperty("tag", tag);
-        connect(button, &QToolButton::clicked, this, [this, tag] { SpeedButton1Click(tag); });
+        button->setFocusPolicy(Qt::NoFocus); // picture buttons are no tab stops
         (tag == 0 ? SpeedButton1 : SpeedButton2) = button;
     }
+}
 
-    // Focus order: the chart, then the group boxes from left to right, then the right column.
-    QWidget* order[] = {Region1DataCheckBox[0],
+void MainWindow::WireControls() {
+    PaintBox1->onPaint = [this](QPainter& p) { PaintBox1Paint(p); }; // guards itself
+    PaintBox1->onMouseDown = Guarded<Qt::MouseButton, QPoint>(
+        [this](Qt::MouseButton b, QPoint p) { PaintBox1MouseDown(b, p.x(), p.y()); });
+    PaintBox1->onMouseMove = Guarded<Qt::MouseButtons, QPoint>(
+        [this](Qt::MouseButtons b, QPoint p) { PaintBox1MouseMove(b, p.x(), p.y()); });
+    PaintBox1->onMouseUp = Guarded<Qt::MouseButton, QPoint>(
+        [this](Qt::MouseButton b, QPoint p) { PaintBox1MouseUp(b, p.x(), p.y()); });
+    PaintBox1->onDblClick = Guarded<>([this] { PaintBox1DblClick(); });
+    Wire(ScrollBar1, &QScrollBar::valueChanged, [this] { ScrollBar1Change(); });
+    // Setting a check box's state from the program runs its handler too, as a click does.
+    for (QCheckBox* box : Region1DataCheckBox)
+        Wire(box, &QCheckBox::toggled, [this] { Region1Data1CheckBoxClick(); });
+    for (QCheckBox* box : CHCheckBox)
+        Wire(box, &QCheckBox::toggled, [this] { CH1CheckBoxClick(); });
+    // A choice of the user; selecting an entry from the program raises no change.
+    Wire(AveComboBox, &QComboBox::activated, [this] { AveComboBoxChange(); });
+    Wire(AmpComboBox, &QComboBox::activated, [this] { AmpComboBoxChange(); });
+    for (QToolButton* button : {SpeedButton1, SpeedButton2})
+        Wire(button, &QToolButton::clicked,
+             [this, button] { SpeedButton1Click(button->property("tag").toInt()); });
+    client_->onResize = Guarded<>([this] {
+        LayoutClient();
+        FormResize();
+    });
+}
+
+void MainWindow::SetTabOrder() {
+    // The containers from Panel1 on; inside each, its controls in their order.
+    ScrollBar1->setFocusPolicy(Qt::StrongFocus);
+    QWidget* order[] = {ScrollBar1,
+                        Region1DataCheckBox[0],
                         Region1DataCheckBox[1],
                         Region1DataCheckBox[2],
                         Region1DataCheckBox[3],
@@ -272,15 +345,8 @@ void MainWindow::CreateControls() {
                         CHCheckBox[0],
                         CHCheckBox[1],
                         CHCheckBox[2],
-                        CHCheckBox[3],
-                        SpeedButton1,
-                        SpeedButton2};
+                        CHCheckBox[3]};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-
-    client_->onResize = [this] {
-        LayoutClient();
-        FormResize();
-    };
 }
 
 void MainWindow::CreateDialogs() {
@@ -347,7 +413,32 @@ void MainWindow::SetScrollBarVisible(bool visible) {
     LayoutPanel1();
 }
 
-int MainWindow::GetSettings() {
+void MainWindow::FitScrollBar(RangeChange why) {
+    // One rule for a load, a resize and an arrangement change. The bar is needed when the
+    // recording is longer than a panel is wide; its range is then in samples, whatever the
+    // zoom. The bar moves first and the zoom follows, so that the bar's change handler sees
+    // the zoom that was in force while the bar moved (a load has set it to 1 already). A bar
+    // that goes away keeps its position after a load and returns to 0 otherwise.
+    const bool needed = store_.DataCount > chart_.PlotWidth;
+    const bool wasVisible = !ScrollBar1->isHidden();
+    if (needed) {
+        ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth); // clamps the position
+        if (why == RangeChange::Load || !wasVisible) ScrollBar1->setValue(0);
+        SetScrollBarVisible(true);
+    } else if (wasVisible) {
+        if (why != RangeChange::Load) ScrollBar1->setValue(0);
+        SetScrollBarVisible(false);
+    }
+    if (why == RangeChange::Resize) return; // the zoom stays as it is
+    if (why == RangeChange::Load || needed || wasVisible) {
+        chart_.TimeScale = 1;
+        chart_.TimeScaleMax =
+            needed ? WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth) : 1;
+    }
+    chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
+}
+
+int MainWindow::Layout() {
     LayoutInput in;
     in.width = PaintBox1->width();
     in.height = PaintBox1->height();
@@ -356,9 +447,42 @@ int MainWindow::GetSettings() {
         in.channelChecked[k] = CHCheckBox[k]->isChecked();
     }
     in.channelCount = store_.ChCount;
-    const int n = tesmora::GetSettings(chart_, in);
+    panels_ = tesmora::GetSettings(chart_, in);
+    return panels_;
+}
+
+int MainWindow::GetSettings() {
+    const int n = Layout();
     ArrangeGroupBox->setVisible(n > 2);
     return n;
+}
+
+const RecordingStore& MainWindow::ShownStore() const {
+    // Half a load holds the new samples and the old averages: nothing of it is shown.
+    static const RecordingStore empty(0);
+    return loading_ ? empty : store_;
+}
+
+void MainWindow::ShowChartNeighbours(int n) {
+    ArrangeGroupBox->setVisible(n > 2);
+    const ScrollBarState bar = ScrollBar();
+    const Readout r = CursorReadout(ShownStore(), chart_, n, bar.visible ? bar.position : 0);
+    if (!r.update) return; // nothing loaded: the box keeps its state
+    if (r.visible) {
+        ReadoutGroupBox->setTitle(r.texts.caption);
+        SetLabelText(OXHbLabel, r.texts.oxhb);
+        SetLabelText(DXHbLabel, r.texts.dxhb);
+        SetLabelText(TOHbLabel, r.texts.tohb);
+        SetLabelText(STO2Label, r.texts.sto2);
+        SetLabelText(TempLabel, r.texts.temp);
+    }
+    ReadoutGroupBox->setVisible(r.visible);
+    shownReadout_ = r;
+}
+
+void MainWindow::RefreshChart() {
+    ShowChartNeighbours(Layout());
+    PaintBox1->update();
 }
 
 void MainWindow::ReportMessage(const QString& text) {
@@ -384,12 +508,9 @@ void MainWindow::Guard(const std::function<void()>& handler) {
 }
 
 void MainWindow::O1Click() {
-    Guard([this] {
-        QString fileName; // cleared before every showing
-        if (!dialogs_.ExecuteFileDialog(*OpenDialog1, fileName)) return;
-        openFileName_ = fileName;
-        OpenRecording(fileName);
-    });
+    QString fileName; // cleared before every showing
+    if (!dialogs_.ExecuteFileDialog(*OpenDialog1, fileName)) return;
+    OpenRecording(fileName);
 }
 
 void MainWindow::OpenRecording(const QString& fileName) {
@@ -398,6 +519,7 @@ void MainWindow::OpenRecording(const QString& fileName) {
         BusyCursor busy;
         LoadObserver observer;
         observer.opened = [&] {
+            loading_ = true;
             chart_.CursorCh = -1;
             chart_.CursorIndex = -1;
             chart_.YShift = 0;
@@ -412,9 +534,14 @@ void MainWindow::OpenRecording(const QString& fileName) {
             if (m != LoadMessage::StoreFull) busy.End();
             ReportMessage(QString::fromLatin1(MessageText(m)));
         };
+        struct LoadEnds {
+            bool& loading;
+            ~LoadEnds() { loading = false; }
+        } ends{loading_};
         const LoadOutcome outcome =
             LoadRecording(store_, QFile::encodeName(fileName).toStdString(), observer);
         busy.End();
+        loading_ = false;
         if (!outcome.opened) return; // nothing changes
         paintErrorShown_ = false;
         ShowRecordingState(fileName, outcome.binary);
@@ -458,54 +585,41 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
         ReadoutGroupBox->hide();
         S1->setEnabled(false);
     }
-    chart_.TimeScale = 1;
-    if (store_.DataCount > chart_.PlotWidth) {
-        chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
-        chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
-        ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
-        ScrollBar1->setValue(0);
-        SetScrollBarVisible(true);
-    } else {
-        chart_.TimeScaleMax = 1;
-        chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
-        SetScrollBarVisible(false);
-    }
+    FitScrollBar(RangeChange::Load);
     TempLabel->setVisible(store_.DataType == 3);
-    PaintBox1->update();
+    RefreshChart();
 }
 
 void MainWindow::S1Click() {
-    Guard([this] {
-        if (store_.DataCount == 0) return;
-        const QFileInfo opened(openFileName_);
-        QString name = opened.fileName().isEmpty()
-                           ? QString()
-                           : opened.dir().filePath(opened.completeBaseName() + ".csv");
-        for (;;) {
-            if (!dialogs_.ExecuteFileDialog(*SaveDialog1, name)) return;
-            if (!QFileInfo::exists(name)) break;
-            dialogs_.Beep();
-            if (dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
-                break;
-            name.clear();
-        }
-        // The new file is written beside the target and replaces it only once complete, so a
-        // failure leaves the old file as it was.
-        std::unique_ptr<OutputFile> out;
-        if (!QFileInfo(name).isDir())
-            out = std::make_unique<OutputFile>(QFile::encodeName(name).toStdString(), true);
-        if (!out || !out->IsOpen()) {
-            ReportMessage("Unable to create file.");
-            return;
-        }
-        BusyCursor busy;
-        busy.Begin();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        ByteSink sink(out->Descriptor());
-        const bool written = WriteCsvRecording(store_, sink) && sink.Flush() && out->Commit();
-        busy.End();
-        if (!written) ReportMessage("Unable to write file.");
-    });
+    if (store_.DataCount == 0) return;
+    const QFileInfo opened(openFileName_);
+    QString name = opened.fileName().isEmpty()
+                       ? QString()
+                       : opened.dir().filePath(opened.completeBaseName() + ".csv");
+    for (;;) {
+        if (!dialogs_.ExecuteFileDialog(*SaveDialog1, name)) return;
+        if (!QFileInfo::exists(name)) break;
+        dialogs_.Beep();
+        if (dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
+            break;
+        name.clear();
+    }
+    // The new file is written beside the target and replaces it only once complete, so a
+    // failure leaves the old file as it was; a target the user protected is never replaced.
+    std::unique_ptr<OutputFile> out;
+    if (!QFileInfo(name).isDir())
+        out = std::make_unique<OutputFile>(QFile::encodeName(name).toStdString(), true);
+    if (!out || !out->IsOpen()) {
+        ReportMessage("Unable to create file.");
+        return;
+    }
+    BusyCursor busy;
+    busy.Begin();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ByteSink sink(out->Descriptor());
+    const bool written = WriteCsvRecording(store_, sink) && sink.Flush() && out->Commit();
+    busy.End();
+    if (!written) ReportMessage("Unable to write file.");
 }
 
 QPrinter& MainWindow::Printer() {
@@ -515,7 +629,7 @@ QPrinter& MainWindow::Printer() {
 }
 
 void MainWindow::U1Click() {
-    Guard([this] { dialogs_.PrinterSetup(this, Printer()); });
+    dialogs_.PrinterSetup(this, Printer());
 }
 
 QPixmap MainWindow::ClientSnapshot() {
@@ -524,39 +638,32 @@ QPixmap MainWindow::ClientSnapshot() {
 }
 
 void MainWindow::P1Click() {
-    Guard([this] {
-        const QPixmap snapshot = ClientSnapshot();
-        QPrinter& printer = Printer();
-        // Without a printing system Qt falls back to PDF output, which needs a file to go to.
-        const bool none = printer.outputFormat() == QPrinter::NativeFormat
-                              ? !printer.isValid() || printer.printerName().isEmpty()
-                              : printer.outputFileName().isEmpty();
-        if (none) throw std::runtime_error("There is no default printer.");
-        const QSizeF image = snapshot.deviceIndependentSize();
-        const PrintPlacement place =
-            PlaceOnPage(printer.width(), printer.height(), static_cast<int>(image.width()),
-                        static_cast<int>(image.height()));
-        QPainter painter;
-        if (!painter.begin(&printer))
-            throw std::runtime_error("The printer could not start printing.");
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawPixmap(place.Target(), snapshot);
-        if (!painter.end()) throw std::runtime_error("The printer did not accept the page.");
-    });
+    const QPixmap snapshot = ClientSnapshot();
+    QPrinter& printer = Printer();
+    // Without a printing system Qt falls back to PDF output, which needs a file to go to.
+    const bool none = printer.outputFormat() == QPrinter::NativeFormat
+                          ? !printer.isValid() || printer.printerName().isEmpty()
+                          : printer.outputFileName().isEmpty();
+    if (none) throw std::runtime_error("There is no default printer.");
+    const QSizeF image = snapshot.deviceIndependentSize();
+    const PrintPlacement place =
+        PlaceOnPage(printer.width(), printer.height(), static_cast<int>(image.width()),
+                    static_cast<int>(image.height()));
+    QPainter painter;
+    if (!painter.begin(&printer)) throw std::runtime_error("The printer could not start printing.");
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(place.Target(), snapshot);
+    if (!painter.end()) throw std::runtime_error("The printer did not accept the page.");
 }
 
 void MainWindow::H2Click() {
-    Guard([this] {
-        if (QFileInfo(helpPath_).isFile() && dialogs_.OpenDocument(helpPath_)) return;
-        ReportMessage("Help file not found.");
-    });
+    if (QFileInfo(helpPath_).isFile() && dialogs_.OpenDocument(helpPath_)) return;
+    ReportMessage("Help file not found.");
 }
 
 void MainWindow::A1Click() {
-    Guard([this] {
-        Form2->PlaceForShowing();
-        dialogs_.ShowModal(*Form2);
-    });
+    Form2->PlaceForShowing();
+    dialogs_.ShowModal(*Form2);
 }
 
 void MainWindow::X1Click() {
@@ -564,93 +671,62 @@ void MainWindow::X1Click() {
 }
 
 void MainWindow::AveComboBoxChange() {
-    Guard([this] {
-        CalcCompareData(store_, std::max(AveComboBox->currentIndex(), 0));
-        PaintBox1->update();
-    });
+    CalcCompareData(store_, std::max(AveComboBox->currentIndex(), 0));
+    RefreshChart();
 }
 
 void MainWindow::AmpComboBoxChange() {
-    PaintBox1->update();
+    RefreshChart();
 }
 void MainWindow::Region1Data1CheckBoxClick() {
-    PaintBox1->update();
+    RefreshChart();
 }
 void MainWindow::CH1CheckBoxClick() {
-    PaintBox1->update();
+    RefreshChart();
 }
 
 void MainWindow::FormResize() {
-    Guard([this] {
-        GetSettings();
-        const bool needed = store_.DataCount > chart_.PlotWidth;
-        if (!ScrollBar1->isHidden()) {
-            if (needed) {
-                ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
-            } else {
-                ScrollBar1->setValue(0);
-                SetScrollBarVisible(false);
-            }
-        } else if (needed) {
-            ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
-            ScrollBar1->setValue(0);
-            SetScrollBarVisible(true);
-        }
-    });
+    GetSettings();
+    FitScrollBar(RangeChange::Resize);
+    // The resized chart repaints by itself; its neighbours follow the new layout now.
+    ShowChartNeighbours(Layout());
 }
 
 void MainWindow::SpeedButton1Click(int tag) {
-    Guard([this, tag] {
-        if (tag == chart_.ArrangeMode) return;
-        chart_.ArrangeMode = tag;
-        GetSettings();
-        const bool needed = store_.DataCount > chart_.PlotWidth;
-        // The scroll bar moves first: its change handler sees the zoom still in force.
-        if (!ScrollBar1->isHidden()) {
-            if (needed) {
-                ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
-                chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
-            } else {
-                ScrollBar1->setValue(0);
-                SetScrollBarVisible(false);
-                chart_.TimeScaleMax = 1;
-            }
-            chart_.TimeScale = 1;
-        } else if (needed) {
-            ScrollBar1->setMaximum(store_.DataCount - chart_.PlotWidth);
-            ScrollBar1->setValue(0);
-            SetScrollBarVisible(true);
-            chart_.TimeScale = 1;
-            chart_.TimeScaleMax = WholeRecordingTimeScale(store_.DataCount, chart_.PlotWidth);
-        }
-        chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
-        PaintBox1->update();
-    });
+    if (tag == chart_.ArrangeMode) return;
+    chart_.ArrangeMode = tag;
+    GetSettings();
+    FitScrollBar(RangeChange::Arrangement);
+    RefreshChart();
 }
 
 void MainWindow::PaintBox1Paint(QPainter& painter) {
     try {
-        const int n = GetSettings();
+        const ScrollBarState bar = ScrollBar();
+        const std::int32_t s0 = bar.visible ? bar.position : 0;
+        const int n = Layout();
+        const RecordingStore& shown = ShownStore();
         painter.setFont(font()); // the window font; only its colour changes while drawing
-        const Readout r = PaintChart(painter, store_, chart_, n, AmpComboBox->currentIndex(),
-                                     ScrollBar().visible ? ScrollBar().position : 0, &paintCache_);
-        if (!r.update) return;
-        if (r.visible) {
-            ReadoutGroupBox->setTitle(r.texts.caption);
-            SetLabelText(OXHbLabel, r.texts.oxhb);
-            SetLabelText(DXHbLabel, r.texts.dxhb);
-            SetLabelText(TOHbLabel, r.texts.tohb);
-            SetLabelText(STO2Label, r.texts.sto2);
-            SetLabelText(TempLabel, r.texts.temp);
+        PaintChart(painter, shown, chart_, n, AmpComboBox->currentIndex(), s0, &paintCache_);
+        // The neighbours are widgets of their own: when this paint's layout differs from what
+        // they show (the chart was resized), they follow once the paint is over.
+        const Readout r = CursorReadout(shown, chart_, n, s0);
+        const bool differs =
+            ArrangeGroupBox->isHidden() == (n > 2) ||
+            (r.update && (r != shownReadout_ || ReadoutGroupBox->isHidden() == r.visible));
+        if (differs && !neighboursQueued_) {
+            neighboursQueued_ = true;
+            Later([this] {
+                neighboursQueued_ = false;
+                ShowChartNeighbours(Layout());
+            });
         }
-        ReadoutGroupBox->setVisible(r.visible);
-        if (onChartPainted) onChartPainted();
+        if (shown.DataCount > 0 && onChartPainted) onChartPainted();
     } catch (const std::exception& e) {
         // No message box inside a paint: report it once the paint is over, once per recording.
         if (paintErrorShown_) return;
         paintErrorShown_ = true;
-        QTimer::singleShot(0, this,
-                           [this, text = QString::fromUtf8(e.what())] { ShowError(text); });
+        Later([this, text = QString::fromUtf8(e.what())] { ShowError(text); });
     }
 }
 
@@ -660,7 +736,7 @@ ScrollBarState MainWindow::ScrollBar() const {
 
 void MainWindow::Apply(const GestureEffect& effect) {
     if (effect.scrollTo) ScrollBar1->setValue(*effect.scrollTo); // runs ScrollBar1Change
-    if (effect.repaint) PaintBox1->update();
+    if (effect.repaint) RefreshChart();
 }
 
 static MouseButton ButtonOf(Qt::MouseButton b) {
@@ -675,10 +751,8 @@ void MainWindow::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
 }
 
 void MainWindow::PaintBox1MouseMove(Qt::MouseButtons buttons, int x, int y) {
-    Guard([&] {
-        Apply(gestures_.MouseMove(buttons & Qt::LeftButton, buttons & Qt::MiddleButton, x, y,
-                                  chart_, store_.DataCount, store_.Rate, ScrollBar()));
-    });
+    Apply(gestures_.MouseMove(buttons & Qt::LeftButton, buttons & Qt::MiddleButton, x, y, chart_,
+                              store_.DataCount, store_.Rate, ScrollBar()));
 }
 
 void MainWindow::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
@@ -710,14 +784,14 @@ bool MainWindow::event(QEvent* event) {
 void MainWindow::showEvent(QShowEvent* event) {
     if (!shown_) {
         shown_ = true;
-        FormShow();
+        Guard([this] { FormShow(); });
     }
     QMainWindow::showEvent(event);
     FormCanResize();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    FormClose();
+    Guard([this] { FormClose(); });
     event->accept(); // the window closes whatever the settings write did
 }
 
@@ -747,7 +821,7 @@ void MainWindow::PlaceAtStoredBounds(int top, int left, int width, int height) {
     resize(width - frame.width(), height - frame.height());
     pendingOuterSize_ = QSize(width, height);
     // The frame is known only once the window system has shown it: correct the size then.
-    QTimer::singleShot(0, this, [this] {
+    Later([this] {
         const QSize f = FrameMargins();
         if (!pendingOuterSize_.isEmpty() && !f.isNull())
             resize(pendingOuterSize_.width() - f.width(), pendingOuterSize_.height() - f.height());
@@ -756,56 +830,53 @@ void MainWindow::PlaceAtStoredBounds(int top, int left, int width, int height) {
 }
 
 void MainWindow::FormShow() {
-    Guard([this] {
-        QFile file(settingsPath_);
-        const IniFile ini(file.open(QIODevice::ReadOnly) ? file.readAll().toStdString()
-                                                         : std::string());
-        const int top = ini.ReadInteger("Form", "Top", -1);
-        const int left = ini.ReadInteger("Form", "Left", -1);
-        const int width = ini.ReadInteger("Form", "Width", -1);
-        const int height = ini.ReadInteger("Form", "Height", -1);
-        if (top < 0 || left < 0 || width < 0 || height < 0)
-            PlaceCentred();
-        else
-            PlaceAtStoredBounds(top, left, width, height);
-        // Indexes outside the lists take the key's default.
-        const int amp = ini.ReadInteger("Settings", "Amp", 1);
-        AmpComboBox->setCurrentIndex(amp >= 0 && amp < AmpComboBox->count() ? amp : 1);
-        const int ave = ini.ReadInteger("Settings", "Ave", 0);
-        AveComboBox->setCurrentIndex(ave >= 0 && ave < AveComboBox->count() ? ave : 0);
-        const bool defaults[4] = {true, false, false, true};
-        for (int k = 0; k < 4; ++k)
-            Region1DataCheckBox[k]->setChecked(
-                ini.ReadBool("Settings", QString("Check%1").arg(k + 1).toStdString(), defaults[k]));
-    });
+    QFile file(settingsPath_);
+    const IniFile ini(file.open(QIODevice::ReadOnly) ? file.readAll().toStdString()
+                                                     : std::string());
+    const int top = ini.ReadInteger("Form", "Top", -1);
+    const int left = ini.ReadInteger("Form", "Left", -1);
+    const int width = ini.ReadInteger("Form", "Width", -1);
+    const int height = ini.ReadInteger("Form", "Height", -1);
+    if (top < 0 || left < 0 || width < 0 || height < 0)
+        PlaceCentred();
+    else
+        PlaceAtStoredBounds(top, left, width, height);
+    // Indexes outside the lists take the key's default.
+    const int amp = ini.ReadInteger("Settings", "Amp", 1);
+    AmpComboBox->setCurrentIndex(amp >= 0 && amp < AmpComboBox->count() ? amp : 1);
+    const int ave = ini.ReadInteger("Settings", "Ave", 0);
+    AveComboBox->setCurrentIndex(ave >= 0 && ave < AveComboBox->count() ? ave : 0);
+    const bool defaults[4] = {true, false, false, true};
+    for (int k = 0; k < 4; ++k)
+        Region1DataCheckBox[k]->setChecked(
+            ini.ReadBool("Settings", QString("Check%1").arg(k + 1).toStdString(), defaults[k]));
 }
 
 void MainWindow::FormClose() {
-    Guard([this] {
-        QFile in(settingsPath_);
-        IniFile ini(in.open(QIODevice::ReadOnly) ? in.readAll().toStdString() : std::string());
-        in.close();
-        const QRect outer = frameGeometry();
-        ini.WriteInteger("Form", "Top", outer.top());
-        ini.WriteInteger("Form", "Left", outer.left());
-        ini.WriteInteger("Form", "Width", outer.width());
-        ini.WriteInteger("Form", "Height", outer.height());
-        ini.WriteInteger("Settings", "Amp", AmpComboBox->currentIndex());
-        ini.WriteInteger("Settings", "Ave", AveComboBox->currentIndex());
-        for (int k = 0; k < 4; ++k)
-            ini.WriteBool("Settings", QString("Check%1").arg(k + 1).toStdString(),
-                          Region1DataCheckBox[k]->isChecked());
+    QFile in(settingsPath_);
+    IniFile ini(in.open(QIODevice::ReadOnly) ? in.readAll().toStdString() : std::string());
+    in.close();
+    const QRect outer = frameGeometry();
+    ini.WriteInteger("Form", "Top", outer.top());
+    ini.WriteInteger("Form", "Left", outer.left());
+    ini.WriteInteger("Form", "Width", outer.width());
+    ini.WriteInteger("Form", "Height", outer.height());
+    ini.WriteInteger("Settings", "Amp", AmpComboBox->currentIndex());
+    ini.WriteInteger("Settings", "Ave", AveComboBox->currentIndex());
+    for (int k = 0; k < 4; ++k)
+        ini.WriteBool("Settings", QString("Check%1").arg(k + 1).toStdString(),
+                      Region1DataCheckBox[k]->isChecked());
 
-        const std::string path = QFile::encodeName(settingsPath_).toStdString();
-        OutputFile out(path, true);
-        bool ok = out.IsOpen();
-        if (ok) {
-            ByteSink sink(out.Descriptor());
-            sink.Write(ini.Text());
-            ok = sink.Flush() && out.Commit();
-        }
-        if (!ok) throw std::runtime_error("Unable to write to " + settingsPath_.toStdString());
-    });
+    // A settings file the user made read-only is never replaced.
+    const std::string path = QFile::encodeName(settingsPath_).toStdString();
+    OutputFile out(path, true);
+    bool ok = out.IsOpen();
+    if (ok) {
+        ByteSink sink(out.Descriptor());
+        sink.Write(ini.Text());
+        ok = sink.Flush() && out.Commit();
+    }
+    if (!ok) throw std::runtime_error("Unable to write to " + settingsPath_.toStdString());
 }
 
 } // namespace tesmora

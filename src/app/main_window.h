@@ -8,8 +8,11 @@
 #include "recording/store.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class QAction;
 class QPrinter;
@@ -24,6 +27,7 @@ class QToolButton;
 
 namespace tesmora {
 
+class AboutBox;
 class ChartWidget;
 class ClientArea;
 
@@ -35,7 +39,7 @@ public:
     MainWindow(Dialogs& dialogs, QString settingsPath, QString helpPath, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    RecordingStore& Store() { return store_; }
+    const RecordingStore& Store() const { return store_; }
     const ChartState& Chart() const { return chart_; }
     const QString& SettingsPath() const { return settingsPath_; }
 
@@ -45,6 +49,10 @@ public:
     /// The Open command after its dialog: loads fileName and sets the window up for it.
     void OpenRecording(const QString& fileName);
 
+    /// The application's general error handler: the beep, then the error's text under the
+    /// program's name with the error icon.
+    void ShowError(const QString& text);
+
     // Command handlers, named after their controls.
     void O1Click();
     void S1Click();
@@ -53,6 +61,40 @@ public:
     void X1Click();
     void H2Click();
     void A1Click();
+    void I1Click();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Why the scroll range is fitted to the layout (FitScrollBar).
+    enum class RangeChange { Load, Resize, Arrangement };
+
+    void CreateControls();
+    void CreateMenu();
+    void CreateDialogs();
+    void WireControls();
+    void SetTabOrder();
+    void FormCreate();
+    void FormCanResize();
+    void LayoutClient();
+    void LayoutPanel1();
+    void SetScrollBarVisible(bool visible);
+    void FitScrollBar(RangeChange why);
+    void ShowRecordingState(const QString& fileName, bool binary);
+    QSize FrameMargins() const;
+    ScrollBarState ScrollBar() const;
+    void Apply(const GestureEffect& effect);
+    void PlaceAtStoredBounds(int top, int left, int width, int height);
+    void PlaceCentred();
+    QPrinter& Printer();
+    /// The client area as the user sees it: everything below the menu bar.
+    QPixmap ClientSnapshot();
+
     void AveComboBoxChange();
     void AmpComboBoxChange();
     void Region1Data1CheckBoxClick();
@@ -67,44 +109,41 @@ public:
     void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
     void PaintBox1DblClick();
     void ScrollBar1Change();
-    void I1Click();
 
-    /// The layout of the chart's panels for the current controls; shows ArrangeGroupBox for
-    /// more than two panels. Returns the panel count.
+    /// The layout of the chart's panels for the current controls (no widget changes).
+    /// Returns the panel count.
+    int Layout();
+    /// The layout, and ArrangeGroupBox shown for more than two panels.
     int GetSettings();
-
-protected:
-    bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void CreateControls();
-    void CreateMenu();
-    void CreateDialogs();
-    void FormCreate();
-    void FormCanResize();
-    void LayoutClient();
-    void LayoutPanel1();
-    void SetScrollBarVisible(bool visible);
-    void ShowRecordingState(const QString& fileName, bool binary);
-    QSize FrameMargins() const;
-    ScrollBarState ScrollBar() const;
-    void Apply(const GestureEffect& effect);
-    void PlaceAtStoredBounds(int top, int left, int width, int height);
-    void PlaceCentred();
-    QPrinter& Printer();
-    /// The client area as the user sees it: everything below the menu bar.
-    QPixmap ClientSnapshot();
+    /// The chart's view changed: its neighbours (the arrangement buttons, the read-out) follow
+    /// the new layout, then the chart repaints.
+    void RefreshChart();
+    /// Shows in the arrangement box and the read-out what the chart shows with n panels.
+    void ShowChartNeighbours(int n);
+    /// What a paint shows: the recording, or nothing while a load is half done.
+    const RecordingStore& ShownStore() const;
 
     /// A message of the program: the beep, then "ERROR" with the text and an OK button.
     void ReportMessage(const QString& text);
-    /// The application's general error handler.
-    void ShowError(const QString& text);
     /// Runs a handler; an error it does not handle ends it and reaches ShowError.
     void Guard(const std::function<void()>& handler);
+    /// Connects a signal to a handler that runs under the guard.
+    template <typename Sender, typename Signal>
+    void Wire(Sender* sender, Signal signal, std::function<void()> handler) {
+        connect(sender, signal, this, [this, handler = std::move(handler)] { Guard(handler); });
+    }
+    /// A callback for a widget that runs under the guard.
+    template <typename... Args>
+    std::function<void(Args...)>
+    Guarded(std::type_identity_t<std::function<void(Args...)>> handler) {
+        return [this, handler = std::move(handler)](Args... args) {
+            Guard([&] { handler(args...); });
+        };
+    }
+    /// Runs a handler under the guard once the events now pending have been handled.
+    void Later(std::function<void()> handler) {
+        QTimer::singleShot(0, this, [this, handler = std::move(handler)] { Guard(handler); });
+    }
 
     Dialogs& dialogs_;
     const QString settingsPath_;
@@ -116,10 +155,13 @@ private:
     Gestures gestures_;
     PaintCache paintCache_;
     bool shown_ = false;
+    bool loading_ = false;         // a load is half done: the store is not to be shown
     bool paintErrorShown_ = false; // a failed paint is reported once per recording
-    QSize pendingOuterSize_;       // stored bounds waiting for the frame to be known
+    bool neighboursQueued_ = false;
+    QSize pendingOuterSize_; // stored bounds waiting for the frame to be known
+    Readout shownReadout_;   // what the read-out box shows
+    int panels_ = 0;         // panel count of the last layout
 
-public:
     // Controls, named as the program names them (their objectName is the same).
     QLabel *StartTimeLabel, *EndTimeLabel, *CountLabel, *Label1, *Label2, *Label3;
     QWidget* Panel1;
@@ -139,9 +181,7 @@ public:
     QToolButton *SpeedButton1, *SpeedButton2;
     QAction *O1, *S1, *U1, *P1, *X1, *I1, *H2, *A1;
     QFileDialog *OpenDialog1, *SaveDialog1;
-    class AboutBox* Form2;
-
-private:
+    AboutBox* Form2;
     ClientArea* client_;
 };
 

@@ -23,10 +23,21 @@ void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    // Qt turns the second press of a double click into this event: it is a press all the same,
-    // followed, for the left button, by the double click itself.
-    if (onMouseDown) onMouseDown(event->button(), event->position().toPoint());
+    // Qt turns the second press of a double click into this event: the double click itself,
+    // for the left button, and then a press all the same. The press comes second, so that a
+    // drag that goes on from it starts from the vertical shift the double click reset.
     if (event->button() == Qt::LeftButton && onDblClick) onDblClick();
+    if (onMouseDown) onMouseDown(event->button(), event->position().toPoint());
+}
+
+void HorizontalScrollBar::keyPressEvent(QKeyEvent* event) {
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        triggerAction(event->key() == Qt::Key_Left ? SliderSingleStepSub : SliderSingleStepAdd);
+        event->accept();
+        return;
+    }
+    QScrollBar::keyPressEvent(event);
 }
 
 void ClientArea::resizeEvent(QResizeEvent*) {

@@ -1,6 +1,7 @@
 #pragma once
 // Small widgets of the main window that only forward their events.
 
+#include <QScrollBar>
 #include <QWidget>
 #include <functional>
 
@@ -23,6 +24,18 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+/// A horizontal scroll bar with the keys of a standard one: Left and Up a step back, Right and
+/// Down a step on, Page Up and Page Down a page, Home and End the ends. (Qt's own inverts Left
+/// and Right on a horizontal bar.)
+class HorizontalScrollBar : public QScrollBar {
+    Q_OBJECT
+public:
+    explicit HorizontalScrollBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 /// The window's client area below the menu: reports its resizes so that the window can keep

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace tesmora {
 namespace {
@@ -361,22 +362,6 @@ void TraceLayer::DrawColumns(const std::vector<ColumnSpan>& columns, int left, Q
     }
 }
 
-void TraceSegmentsPerSample(const RecordingStore& store, const ChartState& s, int p, int k,
-                            std::int32_t s0, const ValueWindow& w, std::vector<QLine>& out) {
-    out.clear();
-    const std::int32_t count = VisibleCount(store, s, s0);
-    const int c = s.ChSlot[p];
-    const double hScale = s.PlotHeight / (w.hHi - w.hLo);
-    QPoint prev;
-    for (std::int32_t j = 0; j < count; ++j) {
-        const QPoint pt(s.ChLeft[p] + j / s.TimeScale,
-                        TraceRow(ChannelValue(store.SampleBuff[s0 + j].Ave[c], k), k, w, s.ChTop[p],
-                                 s.ChBottom[p], s.PlotHeight, hScale));
-        if (j > 0) out.emplace_back(prev, pt);
-        prev = pt;
-    }
-}
-
 void PaintCache::Begin(const QFont& font) {
     Use(font);
 }
@@ -463,62 +448,89 @@ ReadoutTexts ReadoutFor(const RecordingStore& store, std::int32_t index, int cha
     return t;
 }
 
-Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
-                   int ampIndex, std::int32_t s0, PaintCache* cache) {
-    ampIndex = std::clamp(ampIndex, 0, 6);
-    n = std::clamp(n, 0, 4);
-    const ValueWindow w = ValueWindowFor(s.YShift, ampIndex);
-    const QFontMetrics fm = painter.fontMetrics();
-    if (cache) cache->Begin(painter.font());
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing, false);
+std::optional<int> CursorColumn(const RecordingStore& store, const ChartState& s, int n,
+                                std::int32_t s0) {
+    const int cp = s.CursorCh;
+    if (store.DataCount <= 0 || s.TimeScale != 1 || cp < 0 || cp >= std::clamp(n, 0, 4))
+        return std::nullopt;
+    if (!(s0 < s.CursorIndex && s.CursorIndex < s0 + s.PlotWidth &&
+          s.CursorIndex < store.DataCount))
+        return std::nullopt;
+    return s.ChLeft[cp] + (s.CursorIndex - s0);
+}
 
-    std::vector<PanelScan> scans;
-    if (store.DataCount > 0) ScanPanels(store, s, n, s0, w, scans);
+Readout CursorReadout(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0) {
+    Readout readout;
+    if (store.DataCount <= 0) return readout;
+    readout.update = true;
+    if (CursorColumn(store, s, n, s0)) {
+        readout.visible = true;
+        readout.texts = ReadoutFor(store, s.CursorIndex, s.ChSlot[s.CursorCh]);
+    }
+    return readout;
+}
 
-    // Status bands, under everything else.
+namespace {
+
+// What every step of a paint shares.
+struct PaintContext {
+    QPainter& painter;
+    const RecordingStore& store;
+    const ChartState& s;
+    int n;
+    int ampIndex;
+    std::int32_t s0;
+    PaintCache* cache;
+    ValueWindow w;
+    QFontMetrics fm;
+};
+
+// Status bands, under everything else.
+void PaintBands(PaintContext& c, const std::vector<PanelScan>& scans) {
     for (std::size_t p = 0; p < scans.size(); ++p)
         for (const Band& b : scans[p].bands)
             if (b.x1 > b.x0)
-                painter.fillRect(QRect(b.x0, s.ChTop[p], b.x1 - b.x0, s.ChBottom[p] - s.ChTop[p]),
-                                 b.p ? kAqua : kFuchsia);
+                c.painter.fillRect(
+                    QRect(b.x0, c.s.ChTop[p], b.x1 - b.x0, c.s.ChBottom[p] - c.s.ChTop[p]),
+                    b.p ? kAqua : kFuchsia);
+}
 
-    // Value grid with labels, frame and header.
+// Value grid with its labels, the frame and the header of every panel.
+void PaintValueGrid(PaintContext& c) {
+    QPainter& painter = c.painter;
+    const QFontMetrics& fm = c.fm;
     painter.setBrush(Qt::NoBrush);
-    for (int p = 0; p < n; ++p) {
-        const int L = s.ChLeft[p], R = s.ChRight[p], T = s.ChTop[p], B = s.ChBottom[p];
+    for (int p = 0; p < c.n; ++p) {
+        const int L = c.s.ChLeft[p], R = c.s.ChRight[p], T = c.s.ChTop[p], B = c.s.ChBottom[p];
         painter.setPen(QPen(kSilver, 0));
-        const std::vector<ValueGridLine> lines = ValueGridLines(w, ampIndex, T, B, s.PlotHeight);
+        const std::vector<ValueGridLine> lines =
+            ValueGridLines(c.w, c.ampIndex, T, B, c.s.PlotHeight);
         for (const ValueGridLine& line : lines) LineTo(painter, L, line.y, R, line.y);
         painter.setPen(kGray);
         for (const ValueGridLine& line : lines) {
             if (!line.labelled) continue;
             const int h = fm.height();
-            TextOut(painter, fm, L + 5, line.y - h - 1, line.left, cache);
-            TextOut(painter, fm, R - Width(fm, line.right, cache) - 2, line.y - h - 1, line.right,
-                    cache);
+            TextOut(painter, fm, L + 5, line.y - h - 1, line.left, c.cache);
+            TextOut(painter, fm, R - Width(fm, line.right, c.cache) - 2, line.y - h - 1, line.right,
+                    c.cache);
         }
         painter.setPen(QPen(kDarkGray, 0));
         painter.drawRect(QRect(L, T, R - L, B - T)); // the outline covers columns L..R, rows T..B
         const int yH = T - fm.height() - 1;
-        TextOut(painter, fm, L + 5, yH, "[%]", cache);
-        const QString header = QString::asprintf("<  CH%d  >", s.ChSlot[p] + 1);
-        TextOut(painter, fm, (L + R - Width(fm, header, cache)) / 2, yH, header, cache);
+        TextOut(painter, fm, L + 5, yH, "[%]", c.cache);
+        const QString header = QString::asprintf("<  CH%d  >", c.s.ChSlot[p] + 1);
+        TextOut(painter, fm, (L + R - Width(fm, header, c.cache)) / 2, yH, header, c.cache);
     }
+}
 
-    Readout readout;
-    if (store.DataCount <= 0) {
-        painter.restore();
-        return readout;
-    }
-    readout.update = true;
-
-    // Time grid with elapsed and clock times.
-    std::vector<TimeGridLine> timeLines;
-    for (int p = 0; p < n; ++p) {
-        // Every panel is as wide as the first: its lines and labels are the first's, moved.
-        if (p == 0) timeLines = TimeGridLines(store, s, 0, s0, fm, cache);
-        std::vector<TimeGridLine> lines = timeLines;
+// Time grid with elapsed and clock times.
+void PaintTimeGrid(PaintContext& c) {
+    QPainter& painter = c.painter;
+    const ChartState& s = c.s;
+    // Every panel is as wide as the first: its lines and labels are the first's, moved.
+    const std::vector<TimeGridLine> first = TimeGridLines(c.store, s, 0, c.s0, c.fm, c.cache);
+    for (int p = 0; p < c.n; ++p) {
+        std::vector<TimeGridLine> lines = first;
         for (TimeGridLine& line : lines) {
             line.x += s.ChLeft[p] - s.ChLeft[0];
             line.elapsedX += s.ChLeft[p] - s.ChLeft[0];
@@ -530,41 +542,66 @@ Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartSt
         painter.setPen(kGray);
         for (const TimeGridLine& line : lines) {
             if (!line.labelled) continue;
-            TextOut(painter, fm, line.elapsedX, s.ChBottom[p] - fm.height() - 1, line.elapsed,
-                    cache);
-            TextOut(painter, fm, line.clockX, s.ChTop[p] + 1, line.clock, cache);
+            TextOut(painter, c.fm, line.elapsedX, s.ChBottom[p] - c.fm.height() - 1, line.elapsed,
+                    c.cache);
+            TextOut(painter, c.fm, line.clockX, s.ChTop[p] + 1, line.clock, c.cache);
         }
     }
+}
 
-    // Traces, later series over earlier ones, later panels over earlier ones. They all go into
-    // one layer drawn in one go: a painter primitive per column would cost more than the rest
-    // of the chart together.
+// Traces, later series over earlier ones, later panels over earlier ones. They all go into one
+// layer drawn in one go: a painter primitive per column would cost more than the rest of the
+// chart together.
+void PaintTraces(PaintContext& c, const std::vector<PanelScan>& scans) {
+    const ChartState& s = c.s;
     QRect area;
-    for (int p = 0; p < n; ++p)
+    for (int p = 0; p < c.n; ++p)
         area |= QRect(QPoint(s.ChLeft[p] - 1, s.ChTop[p] - 1), QPoint(s.ChRight[p], s.ChBottom[p]));
-    if (!area.isEmpty()) {
-        TraceLayer local;
-        TraceLayer& layer = cache ? cache->layer : local;
-        layer.Clear(area);
-        for (int p = 0; p < n; ++p)
-            for (int k = 0; k < 4; ++k)
-                if (s.ShowData[k])
-                    layer.DrawColumns(scans[p].trace[k], s.ChLeft[p], s.TraceColor[k]);
-        layer.Paint(painter);
-    }
+    if (area.isEmpty()) return;
+    TraceLayer local;
+    TraceLayer& layer = c.cache ? c.cache->layer : local;
+    layer.Clear(area);
+    for (int p = 0; p < c.n; ++p)
+        for (int k = 0; k < 4; ++k)
+            if (s.ShowData[k]) layer.DrawColumns(scans[p].trace[k], s.ChLeft[p], s.TraceColor[k]);
+    layer.Paint(c.painter);
+}
 
-    // Cursor and read-out.
-    const int cp = s.CursorCh;
-    if (s.TimeScale == 1 && cp >= 0 && cp < n && s0 < s.CursorIndex &&
-        s.CursorIndex < s0 + s.PlotWidth && s.CursorIndex < store.DataCount) {
-        const int x = s.ChLeft[cp] + (s.CursorIndex - s0);
-        painter.setPen(QPen(kLime, 0));
-        LineTo(painter, x, s.ChTop[cp], x, s.ChBottom[cp]);
-        readout.visible = true;
-        readout.texts = ReadoutFor(store, s.CursorIndex, s.ChSlot[cp]);
+void PaintCursor(PaintContext& c) {
+    if (const std::optional<int> x = CursorColumn(c.store, c.s, c.n, c.s0)) {
+        const int cp = c.s.CursorCh;
+        c.painter.setPen(QPen(kLime, 0));
+        LineTo(c.painter, *x, c.s.ChTop[cp], *x, c.s.ChBottom[cp]);
+    }
+}
+
+} // namespace
+
+void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
+                int ampIndex, std::int32_t s0, PaintCache* cache) {
+    ampIndex = std::clamp(ampIndex, 0, 6);
+    PaintContext c{painter,
+                   store,
+                   s,
+                   std::clamp(n, 0, 4),
+                   ampIndex,
+                   s0,
+                   cache,
+                   ValueWindowFor(s.YShift, ampIndex),
+                   painter.fontMetrics()};
+    if (cache) cache->Begin(painter.font());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    std::vector<PanelScan> scans;
+    if (store.DataCount > 0) ScanPanels(store, s, c.n, s0, c.w, scans);
+    PaintBands(c, scans);
+    PaintValueGrid(c);
+    if (store.DataCount > 0) {
+        PaintTimeGrid(c);
+        PaintTraces(c, scans);
+        PaintCursor(c);
     }
     painter.restore();
-    return readout;
 }
 
 } // namespace tesmora

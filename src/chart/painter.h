@@ -14,6 +14,7 @@
 #include <QRect>
 #include <QStaticText>
 #include <QString>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -109,10 +110,6 @@ private:
     std::vector<std::uint8_t> rowUsed_; // rows that hold trace pixels, cleared by Clear()
 };
 
-/// One segment per pair of consecutive samples, as the samples come (for comparisons).
-void TraceSegmentsPerSample(const RecordingStore& store, const ChartState& s, int p, int k,
-                            std::int32_t s0, const ValueWindow& w, std::vector<QLine>& out);
-
 /// What paints keep between them to save work: the traces' layer, and label texts laid out
 /// once with their widths. Nothing in it depends on the recording.
 class PaintCache {
@@ -147,19 +144,30 @@ std::vector<TimeGridLine> TimeGridLines(const RecordingStore& store, const Chart
 /// The texts of the read-out box for one sample of one channel.
 struct ReadoutTexts {
     QString caption, oxhb, dxhb, tohb, sto2, temp;
+    bool operator==(const ReadoutTexts&) const = default;
 };
 ReadoutTexts ReadoutFor(const RecordingStore& store, std::int32_t index, int channel);
 
-/// What a paint leaves for the read-out box.
+/// What the read-out box shows beside a chart.
 struct Readout {
     bool update = false; // false: nothing loaded, the box keeps its state
     bool visible = false;
     ReadoutTexts texts;
+    bool operator==(const Readout&) const = default;
 };
 
+/// The pixel column of the cursor line, when the cursor lies in the visible span of its
+/// panel at full resolution (strictly after the first visible sample).
+std::optional<int> CursorColumn(const RecordingStore& store, const ChartState& s, int n,
+                                std::int32_t s0);
+
+/// The read-out for the chart as it is laid out in s with first visible sample s0.
+Readout CursorReadout(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0);
+
 /// Draws the whole chart for n panels laid out in s (GetSettings has run), scaling index
-/// ampIndex and first visible sample s0. cache: kept between paints, or none.
-Readout PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
-                   int ampIndex, std::int32_t s0, PaintCache* cache = nullptr);
+/// ampIndex and first visible sample s0: bands, value grid, frames and headers, then, with
+/// samples loaded, time grid, traces and cursor. cache: kept between paints, or none.
+void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
+                int ampIndex, std::int32_t s0, PaintCache* cache = nullptr);
 
 } // namespace tesmora

@@ -39,7 +39,7 @@ void InputFile::Close() {
 }
 
 ByteSource::ByteSource(int fd, std::size_t bufferSize)
-    : fd_(fd), capacity_(bufferSize ? bufferSize : 1), direct_(bufferSize == 0),
+    : fd_(fd), capacity_(std::max<std::size_t>(bufferSize, 1)),
       buffer_(std::make_unique<std::uint8_t[]>(capacity_)) {}
 
 ByteSource::~ByteSource() = default;
@@ -49,21 +49,6 @@ long ByteSource::ReadSystem(void* dst, std::size_t n) {
         const ssize_t got = ::read(fd_, dst, n);
         if (got >= 0 || errno != EINTR) return static_cast<long>(got);
     }
-}
-
-std::size_t ByteSource::ReadDirect(std::uint8_t* dst, std::size_t n) {
-    std::size_t done = 0;
-    while (done < n && !eof_) {
-        ++systemReads_;
-        const long got = ReadSystem(dst + done, n - done);
-        if (got <= 0) {
-            eof_ = true;
-            failed_ = got < 0;
-        } else {
-            done += static_cast<std::size_t>(got);
-        }
-    }
-    return done;
 }
 
 bool ByteSource::Refill() {
@@ -82,7 +67,6 @@ bool ByteSource::Refill() {
 
 std::size_t ByteSource::ReadSlow(void* dst, std::size_t n) {
     auto* out = static_cast<std::uint8_t*>(dst);
-    if (direct_) return ReadDirect(out, n);
     std::size_t done = 0;
     while (done < n) {
         if (pos_ == end_ && !Refill()) break;

@@ -36,7 +36,6 @@ class ByteSource {
 public:
     static constexpr std::size_t DEFAULT_BUFFER = 64 * 1024;
 
-    /// bufferSize 0 passes every request straight to the system (for comparisons only).
     explicit ByteSource(int fd, std::size_t bufferSize = DEFAULT_BUFFER);
     virtual ~ByteSource();
     ByteSource(const ByteSource&) = delete;
@@ -66,15 +65,21 @@ public:
 protected:
     /// One system read; returns the count, 0 at the end, -1 on error. Tests override it.
     virtual long ReadSystem(void* dst, std::size_t n);
+    /// A read that the buffered bytes cannot serve: refills the buffer as often as needed.
+    virtual std::size_t ReadSlow(void* dst, std::size_t n);
+    /// Marks the end of the data, after a failed read when failed.
+    void SetEnd(bool failed) {
+        eof_ = true;
+        failed_ = failed_ || failed;
+    }
+    bool AtEnd() const { return eof_; }
+    void CountSystemRead() { ++systemReads_; }
 
 private:
     bool Refill();
-    std::size_t ReadSlow(void* dst, std::size_t n);
-    std::size_t ReadDirect(std::uint8_t* dst, std::size_t n);
 
     int fd_;
     std::size_t capacity_;
-    bool direct_; // every read request goes to the system
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;

@@ -70,6 +70,8 @@ private slots:
     void printSetupCancelled();
     void aboutBox();
     void help();
+    void commandLineAnswersWithoutAWindow_data();
+    void commandLineAnswersWithoutAWindow();
 };
 
 void TestCommands::init() {
@@ -263,8 +265,9 @@ void TestCommands::aboutBox() {
     QCOMPARE(first.top(),
              std::max(work.top(), owner.top() + (owner.height() - first.height()) / 2));
     // Moved and closed; the main window moves; the box comes back where it was.
-    window->Form2->move(first.topLeft() + QPoint(30, 40));
-    const QPoint last = window->Form2->pos();
+    QDialog* about = window->findChild<QDialog*>("Form2");
+    about->move(first.topLeft() + QPoint(30, 40));
+    const QPoint last = about->pos();
     window->move(window->pos() + QPoint(100, 0));
     QRect second;
     dialogs.onModal = [&](QDialog& d) { second = d.frameGeometry(); };
@@ -287,6 +290,31 @@ void TestCommands::help() {
     dialogs.openerAccepts = false;
     Action("H2")->trigger();
     QCOMPARE(dialogs.TakeTexts(), QStringList{"Help file not found."});
+}
+
+void TestCommands::commandLineAnswersWithoutAWindow_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("starts");
+    QTest::newRow("--help") << "--help"
+                            << "usage: tesmora [FILE]";
+    QTest::newRow("--version") << "--version"
+                               << "tesmora 0.1.0";
+}
+
+void TestCommands::commandLineAnswersWithoutAWindow() {
+    QFETCH(QString, option);
+    QFETCH(QString, starts);
+    // No display at all: the answer must not need one.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    p.setProcessEnvironment(env);
+    p.start(TESMORA_VIEWER_EXE, {option});
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY2(QString::fromUtf8(p.readAllStandardOutput()).startsWith(starts),
+             qPrintable(QString::fromUtf8(p.readAllStandardError())));
 }
 
 QTEST_MAIN(TestCommands)

@@ -1,6 +1,8 @@
 // The real main window on the offscreen platform, driven through its controls' names.
 
+#include "app/application.h"
 #include "app/main_window.h"
+#include "pointer_events.h"
 #include "support/recording_builder.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -9,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,7 +68,9 @@ class TestMainWindow : public QObject {
         for (const char* l :
              {"Label1", "Label2", "Label3", "StartTimeLabel", "EndTimeLabel", "CountLabel"})
             QVERIFY2(Hidden(l), l);
-        QVERIFY(Hidden("ArrangeGroupBox"));
+        // The empty chart keeps the panels of the checked channels, and their arrangement
+        // buttons when there are more than two.
+        QCOMPARE(Hidden("ArrangeGroupBox"), window->Chart().ChSlot[2] < 0);
         QVERIFY(Hidden("CHGroupBox"));
         QVERIFY(Hidden("ScrollBar1"));
         QVERIFY(!Action("S1")->isEnabled());
@@ -98,6 +103,10 @@ private slots:
     void dragsPanShiftAndZoom();
     void initializeViewSettings();
     void arrangementKeepsAZoomedCursor();
+    void dragAfterDoubleClickStartsFromNoShift();
+    void halfALoadIsNeverPainted();
+    void scrollBarTakesTheKeyboard();
+    void uncaughtErrorsReachTheErrorHandler();
 };
 
 void TestMainWindow::init() {
@@ -377,8 +386,8 @@ void TestMainWindow::averagingChoice() {
                             .Text());
     QCOMPARE(window->Store().SampleBuff[0].Ave[0].OXHb, 1.0f);
     auto* ave = Find<QComboBox>("AveComboBox");
-    ave->setCurrentIndex(1);
-    window->AveComboBoxChange();
+    QTest::keyClick(ave, Qt::Key_Down); // "3 points", chosen as a user chooses it
+    QCOMPARE(ave->currentIndex(), 1);
     const float expected[4] = {1.5f, 2, 3, 3.5f};
     for (int j = 0; j < 4; ++j) QCOMPARE(window->Store().SampleBuff[j].Ave[0].OXHb, expected[j]);
     // A new load averages with the choice in force.
@@ -403,8 +412,7 @@ void TestMainWindow::arrangement() {
     Find<QToolButton>("SpeedButton2")->click();
     QCOMPARE(window->Chart().PlotWidth, gridWidth);
     // Unchecking a channel leaves two panels: the buttons go, the arrangement is one column.
-    Find<QCheckBox>("CH3CheckBox")->setChecked(false);
-    window->GetSettings();
+    Find<QCheckBox>("CH3CheckBox")->click();
     QVERIFY(Hidden("ArrangeGroupBox"));
     QCOMPARE(window->Chart().PlotWidth, rowsWidth);
 }
@@ -614,5 +622,100 @@ void TestMainWindow::arrangementKeepsAZoomedCursor() {
     QCOMPARE(window->Chart().CursorIndex, cursor);
 }
 
-QTEST_MAIN(TestMainWindow)
+void TestMainWindow::dragAfterDoubleClickStartsFromNoShift() {
+    OpenBytes("d.lqd", Ws56File().Records(1, 5000).Bytes());
+    QWidget* box = Find("PaintBox1");
+    const int height = window->Chart().PlotHeight;
+    tools::Drag(box, Qt::LeftButton, {400, 100}, {400, 100 + height / 2});
+    QCOMPARE(window->Chart().YShift, (height / 2 * 100) / height);
+    // A double click whose second press is held and dragged: the drag starts from the shift
+    // the double click reset, not from the one before.
+    tools::Click(box, {400, 100});
+    tools::SendMouse(box, QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, {400, 100});
+    QCOMPARE(window->Chart().YShift, 0);
+    tools::SendMouse(box, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, {400, 100 + height / 4});
+    QCOMPARE(window->Chart().YShift, (height / 4 * 100) / height);
+    tools::SendMouse(box, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton,
+                     {400, 100 + height / 4});
+}
+
+void TestMainWindow::halfALoadIsNeverPainted() {
+    OpenBytes("good.lqd", Ws56File().Records(1, 2000).Bytes());
+    QWidget* box = Find("PaintBox1");
+    auto tracePixels = [&] {
+        const QImage image = box->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixel(x, y) == qRgb(255, 0, 0) || image.pixel(x, y) == qRgb(128, 0, 128);
+        return n;
+    };
+    QVERIFY(tracePixels() > 0);
+    // "Unable to read anymore." comes while the file is read: the store holds the new samples
+    // and the averages of the old recording then. A paint at that moment shows no traces.
+    int paintedDuringTheMessage = -1;
+    dialogs.onMessage = [&](const ScriptedDialogs::Shown&) {
+        paintedDuringTheMessage = tracePixels();
+    };
+    OpenBytes("full.lqd", Ws56File().Record(0).Record(SAMPLE_CAPACITY + 1).Bytes());
+    QCOMPARE(paintedDuringTheMessage, 0);
+    QVERIFY(tracePixels() > 0); // and the recording shows once it is loaded
+}
+
+void TestMainWindow::scrollBarTakesTheKeyboard() {
+    OpenBytes("k.lqd", Ws56File().Records(1, 5000).Bytes());
+    auto* bar = Find<QScrollBar>("ScrollBar1");
+    QVERIFY(!bar->isHidden());
+    QCOMPARE(Find("SpeedButton1")->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(Find("SpeedButton2")->focusPolicy(), Qt::NoFocus);
+    // The scroll bar is first in the tab order, before the data check boxes.
+    Find("Region1Data1CheckBox")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), bar);
+    // The keys of a standard scroll bar; the chart follows.
+    const struct {
+        Qt::Key key;
+        int value;
+    } keys[] = {{Qt::Key_Right, 1},
+                {Qt::Key_Down, 2},
+                {Qt::Key_Left, 1},
+                {Qt::Key_Up, 0},
+                {Qt::Key_End, bar->maximum()},
+                {Qt::Key_PageUp, bar->maximum() - 1},
+                {Qt::Key_Home, 0}};
+    for (const auto& k : keys) {
+        QTest::keyClick(bar, k.key);
+        QCOMPARE(bar->value(), k.value);
+    }
+}
+
+void TestMainWindow::uncaughtErrorsReachTheErrorHandler() {
+    // An error that escapes an event's handling is shown by the general error handler once
+    // the event is over, and the program goes on.
+    struct Throwing : QObject {
+        bool event(QEvent* e) override {
+            if (e->type() == QEvent::User) throw std::runtime_error("Something went wrong");
+            return QObject::event(e);
+        }
+    } target;
+    auto* app = qobject_cast<Application*>(QCoreApplication::instance());
+    QVERIFY(app);
+    app->onError = [this](const QString& text) { window->ShowError(text); };
+    QEvent e(QEvent::User);
+    QCoreApplication::sendEvent(&target, &e);
+    QVERIFY(dialogs.messages.isEmpty());
+    QTRY_COMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].text, QString("Something went wrong."));
+    QCOMPARE(dialogs.messages[0].icon, Dialogs::Icon::Error);
+    app->onError = nullptr;
+}
+
+// The program's own application object, as the viewer runs with it.
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestMainWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_main_window.moc"

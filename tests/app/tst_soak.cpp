@@ -20,6 +20,17 @@
 using namespace tesmora;
 using namespace tesmora::test;
 
+namespace {
+
+template <typename T>
+T* Find(QWidget& window, const QString& name) {
+    T* found = window.findChild<T*>(name);
+    if (!found) qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+} // namespace
+
 class TestSoak : public QObject {
     Q_OBJECT
 private slots:
@@ -68,8 +79,10 @@ void TestSoak::randomUser() {
     MainWindow w(dialogs, QString::fromStdString(files.Path("soak.INI")), QString());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QWidget* box = w.PaintBox1;
-    QScrollBar* bar = w.ScrollBar1;
+    auto* const box = Find<QWidget>(w, "PaintBox1");
+    auto* const bar = Find<QScrollBar>(w, "ScrollBar1");
+    auto* const readout = Find<QGroupBox>(w, "ReadoutGroupBox");
+    auto menuItem = [&](const char* name) { return Find<QAction>(w, name); };
 
     auto randomPoint = [&] {
         return QPoint(pick(box->width() + 40) - 20, pick(box->height() + 40) - 20);
@@ -102,30 +115,30 @@ void TestSoak::randomUser() {
             if (!bar->isHidden()) bar->setValue(pick(bar->maximum() + 1));
             break;
         case 4:
-            w.Region1DataCheckBox[pick(4)]->click();
+            Find<QCheckBox>(w, QString("Region1Data%1CheckBox").arg(pick(4) + 1))->click();
             break;
         case 5: {
-            QCheckBox* ch = w.CHCheckBox[pick(4)];
+            QCheckBox* ch = Find<QCheckBox>(w, QString("CH%1CheckBox").arg(pick(4) + 1));
             if (!ch->isHidden()) ch->click();
             break;
         }
         case 6:
         case 7: {
-            QComboBox* combo = action == 6 ? w.AveComboBox : w.AmpComboBox;
+            QComboBox* combo = Find<QComboBox>(w, action == 6 ? "AveComboBox" : "AmpComboBox");
             const int index = pick(combo->count());
             combo->setCurrentIndex(index);
             emit combo->activated(index); // as a choice of the user
             break;
         }
         case 8:
-            if (!w.ArrangeGroupBox->isHidden())
-                (pick(2) ? w.SpeedButton1 : w.SpeedButton2)->click();
+            if (!Find<QGroupBox>(w, "ArrangeGroupBox")->isHidden())
+                Find<QToolButton>(w, pick(2) ? "SpeedButton1" : "SpeedButton2")->click();
             break;
         case 9:
             w.resize(300 + pick(1700), 200 + pick(900)); // below the minimum too
             break;
         case 10:
-            w.I1->trigger();
+            menuItem("I1")->trigger();
             break;
         case 11:
         case 12: { // the full recording now and then, the others often
@@ -134,21 +147,21 @@ void TestSoak::randomUser() {
             dialogs.files.push_back(
                 pick(10) == 0 ? std::nullopt
                               : std::optional<QString>(recordings[static_cast<std::size_t>(r)]));
-            w.O1->trigger();
+            menuItem("O1")->trigger();
             mayReportAnError = true;
             break;
         }
         case 13:
-            if (w.S1->isEnabled()) {
+            if (menuItem("S1")->isEnabled()) {
                 dialogs.files.push_back(
                     QString::fromStdString(files.Path("saved" + std::to_string(pick(3)) + ".csv")));
                 dialogs.answers = {true};
-                w.S1->trigger();
+                menuItem("S1")->trigger();
             }
             break;
         case 14:
-            w.ScrollBar1->triggerAction(pick(2) ? QAbstractSlider::SliderSingleStepAdd
-                                                : QAbstractSlider::SliderPageStepSub);
+            bar->triggerAction(pick(2) ? QAbstractSlider::SliderSingleStepAdd
+                                       : QAbstractSlider::SliderPageStepSub);
             break;
         }
         dialogs.files.clear();
@@ -177,8 +190,7 @@ void TestSoak::randomUser() {
                  qPrintable(fail("CursorIndex")));
         const bool cursorShown = s.TimeScale == 1 && s.CursorCh != -1 && s0 < s.CursorIndex &&
                                  s.CursorIndex < s0 + s.PlotWidth;
-        QVERIFY2(w.ReadoutGroupBox->isHidden() || cursorShown,
-                 qPrintable(fail("read-out without a cursor")));
+        QVERIFY2(readout->isHidden() || cursorShown, qPrintable(fail("read-out without a cursor")));
         QVERIFY2(w.Store().DataCount >= 0 && w.Store().DataCount <= SAMPLE_CAPACITY,
                  qPrintable(fail("DataCount")));
         for (const ScriptedDialogs::Shown& m : dialogs.messages)

@@ -1,6 +1,7 @@
 #include "chart/layout.h"
 #include "chart/painter.h"
 #include "recording/datetime.h"
+#include "support/trace_reference.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -66,6 +67,7 @@ private slots:
     void reducedTracesInkTheSamePixels();
     void pixelEdges();
     void emptyChart();
+    void cacheChangesNothing();
 };
 
 void TestChartPainter::valueGrid_data() {
@@ -321,7 +323,7 @@ void TestChartPainter::reducedTracesInkTheSamePixels() {
         TraceLayer reduced(area), full(area);
         reduced.DrawColumns(scans[0].trace[k], s.ChLeft[0], s.TraceColor[k]);
         std::vector<QLine> segments;
-        TraceSegmentsPerSample(store, s, 0, k, 0, w, segments);
+        test::TraceSegmentsPerSample(store, s, 0, k, 0, w, segments);
         full.Draw(segments, s.TraceColor[k]);
         QVERIFY2(reduced.Image() == full.Image(), qPrintable(QString("series %1").arg(k)));
         QVERIFY(reduced.Image() != TraceLayer(area).Image());
@@ -343,8 +345,9 @@ void TestChartPainter::pixelEdges() {
     QImage image = Blank();
     QPainter painter(&image);
     painter.setFont(QGuiApplication::font());
-    const Readout r = PaintChart(painter, store, s, 1, 2, 0);
+    PaintChart(painter, store, s, 1, 2, 0);
     painter.end();
+    const Readout r = CursorReadout(store, s, 1, 0);
     const int mid = 100;
     const QRgb aqua = qRgb(0, 255, 255), dark = qRgb(64, 64, 64), lime = qRgb(0, 255, 0),
                white = qRgb(255, 255, 255);
@@ -385,15 +388,47 @@ void TestChartPainter::emptyChart() {
     ChartState s = OnePanel();
     QImage image = Blank();
     QPainter painter(&image);
-    const Readout r = PaintChart(painter, store, s, 1, 2, 0);
+    PaintChart(painter, store, s, 1, 2, 0);
     painter.end();
-    QVERIFY(!r.update);
+    QVERIFY(!CursorReadout(store, s, 1, 0).update);
     QCOMPARE(image.pixel(20, 100), qRgb(64, 64, 64)); // the frame is there
     QImage none = Blank();
     QPainter p2(&none);
     PaintChart(p2, store, s, 0, 2, 0);
     p2.end();
     QVERIFY(none == Blank());
+}
+
+void TestChartPainter::cacheChangesNothing() {
+    // A paint that keeps its layer and labels for the next one draws what a fresh one draws,
+    // the second time too, and after a scroll that leaves other rows of the layer in use.
+    store.DataCount = 5000;
+    store.ChCount = 3;
+    store.Rate = 500;
+    store.StartTime = DT(2021, 6, 1, 9, 0, 0, 0);
+    for (int j = 0; j < store.DataCount; ++j)
+        for (int c = 0; c < 3; ++c) {
+            const float x = static_cast<float>(std::sin(j * 0.01 + c));
+            store.SampleBuff[j].Ch[c].Status = j % 700 < 20 ? STS_P : 0;
+            store.SampleBuff[j].Ave[c] = {0, 0, 0.2f + x / 10, 0.1f - x / 20, 0.3f, 0.6f + x / 5};
+        }
+    ChartState s = OnePanel(3);
+    s.TimeScale = 3;
+    s.GridTime = 60000;
+    QGuiApplication::setFont(QFont("DejaVu Sans", 8));
+    auto paint = [&](std::int32_t s0, PaintCache* cache) {
+        QImage image = Blank();
+        QPainter painter(&image);
+        painter.setFont(QGuiApplication::font());
+        PaintChart(painter, store, s, 3, 2, s0, cache);
+        return image;
+    };
+    PaintCache cache;
+    for (const std::int32_t s0 : {0, 0, 1700, 0}) {
+        const QImage fresh = paint(s0, nullptr);
+        QVERIFY(fresh != Blank());
+        QVERIFY2(paint(s0, &cache) == fresh, qPrintable(QString("from sample %1").arg(s0)));
+    }
 }
 
 QTEST_MAIN(TestChartPainter)

@@ -1,4 +1,5 @@
 #include "loading/load.h"
+#include "support/memory_io.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
@@ -154,6 +155,21 @@ void TestLoad::openedSeesAnEmptyStore() {
     QCOMPARE(store.DataCount, 4);
     LoadRecording(store, files.Path("missing.lqd"), observer);
     QCOMPARE(calls, 1); // not for a file that does not open
+    // Bytes from elsewhere: once, as for a file, then the messages in their order.
+    LoadSomething();
+    std::vector<LoadMessage> heard;
+    observer.report = [&](LoadMessage m) {
+        QCOMPARE(calls, 2);
+        heard.push_back(m);
+    };
+    const std::vector<std::uint8_t> bytes = Ws56File().Records(1, 3).Bytes();
+    MemorySource src(std::string(bytes.begin(), bytes.end() - 1)); // the last record cut short
+    const LoadOutcome o = LoadFromSource(store, src, FormatFor("x.lqd"), observer);
+    QCOMPARE(calls, 2);
+    QCOMPARE(heard, std::vector<LoadMessage>{LoadMessage::DataFormatError});
+    QCOMPARE(o.messages, std::vector<LoadMessage>{LoadMessage::DataFormatError});
+    QVERIFY(o.binary);
+    QCOMPARE(store.DataCount, 0);
 }
 
 void TestLoad::oneChannelAfterThree() {

@@ -114,7 +114,7 @@ void TestFaults::readErrorMidFile() {
     QFETCH(bool, message);
     // A read error counts as the end of the file.
     MemorySource src(bytes.toStdString(), failAt, 16);
-    RecordingStore& store = window->Store();
+    RecordingStore store(1000);
     const LoadOutcome o = LoadFromSource(store, src, FormatFor(binary ? "x.lqd" : "x.csv"));
     QVERIFY(src.Failed());
     QCOMPARE(store.DataCount, count);
