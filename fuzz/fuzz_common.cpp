@@ -1,9 +1,10 @@
 #include "fuzz_common.h"
 
-#include "support/memory_io.h"
-
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tesmora::fuzz {
 
@@ -38,9 +39,21 @@ void Fail(const char* what) {
     std::abort();
 }
 
+long ViewSource::ReadSystem(void* dst, std::size_t n) {
+    const std::size_t take = std::min({n, kChunk, bytes_.size() - at_});
+    std::memcpy(dst, bytes_.data() + at_, take);
+    at_ += take;
+    return static_cast<long>(take);
+}
+
+long StringSink::WriteSystem(const void* data, std::size_t n) {
+    out_.append(static_cast<const char*>(data), n);
+    return static_cast<long>(n);
+}
+
 LoadOutcome LoadBytes(RecordingStore& store, const std::uint8_t* data, std::size_t size,
                       bool binary) {
-    test::MemorySource src(std::string(reinterpret_cast<const char*>(data), size), -1, 4096);
+    ViewSource src({reinterpret_cast<const char*>(data), size});
     return LoadFromSource(store, src, FormatFor(binary ? "x.lqd" : "x.csv"));
 }
 
@@ -65,15 +78,14 @@ namespace {
 
 // A small recursive-descent check of one JSON value.
 struct Json {
-    const std::string& s;
+    std::string_view s;
     std::size_t i = 0;
     int depth = 0;
     void Space() {
         while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
     }
-    bool Literal(const char* word) {
-        const std::string w(word);
-        if (s.compare(i, w.size(), w) != 0) return false;
+    bool Literal(std::string_view w) {
+        if (s.substr(i, w.size()) != w) return false;
         i += w.size();
         return true;
     }
@@ -92,7 +104,7 @@ struct Json {
                     for (int k = 0; k < 4; ++k)
                         if (++i >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[i])))
                             return false;
-                } else if (std::string("\"\\/bfnrt").find(s[i]) == std::string::npos) {
+                } else if (std::string_view("\"\\/bfnrt").find(s[i]) == std::string_view::npos) {
                     return false;
                 }
             }
@@ -183,19 +195,20 @@ struct Json {
 
 } // namespace
 
-bool JsonLinesWellFormed(const std::string& text) {
+bool JsonLinesWellFormed(std::string_view text, std::size_t lines) {
     std::size_t start = 0;
-    while (start < text.size()) {
+    for (; start < text.size(); --lines) {
+        if (lines == 0) return false;
         const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) return false; // every line ends with a line feed
-        const std::string line = text.substr(start, end - start);
+        if (end == std::string_view::npos) return false; // every line ends with a line feed
+        const std::string_view line = text.substr(start, end - start);
         Json j{line};
         if (line.empty() || line[0] != '{' || !j.Value()) return false;
         j.Space();
         if (j.i != line.size()) return false;
         start = end + 1;
     }
-    return true;
+    return lines == 0;
 }
 
 } // namespace tesmora::fuzz

@@ -57,18 +57,28 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-void WriteFormat(const RecordingStore& store, const std::string& format, ByteSink& sink) {
-    if (format == "jsonl")
+// False when the format cannot hold the recording (nothing is written then).
+bool WriteFormat(const RecordingStore& store, const std::string& format, ByteSink& sink) {
+    if (format == "jsonl") {
         WriteJsonLines(store, sink);
-    else
-        WriteCsvRecording(store, sink);
+        return true;
+    }
+    return WriteCsvRecording(store, sink);
+}
+
+const char* CannotHold(const RecordingStore& store) {
+    return store.DataType == 3 ? "Pc48 recordings cannot be saved as CSV."
+                               : "This kind of recording cannot be saved as CSV.";
 }
 
 bool WriteOutput(const RecordingStore& store, const std::string& input, const std::string& path,
                  const std::string& format, bool force) {
     if (path == "-") {
         ByteSink sink(STDOUT_FILENO);
-        WriteFormat(store, format, sink);
+        if (!WriteFormat(store, format, sink)) {
+            Say(input, CannotHold(store));
+            return false;
+        }
         if (sink.Flush()) return true;
         Say(input, "cannot write standard output: " + SystemErrorText(sink.Error()));
         return false;
@@ -79,7 +89,10 @@ bool WriteOutput(const RecordingStore& store, const std::string& input, const st
         return false;
     }
     ByteSink sink(file.Descriptor());
-    WriteFormat(store, format, sink);
+    if (!WriteFormat(store, format, sink)) {
+        Say(input, CannotHold(store));
+        return false; // the file is dropped
+    }
     if (!sink.Flush()) {
         Say(input, "cannot write " + path + ": " + SystemErrorText(sink.Error()));
         return false;
@@ -119,16 +132,13 @@ bool ConvertOne(RecordingStore& store, const std::string& input, const Options& 
         return false;
     }
     if (opt.format == "csv" && !CanWriteCsv(store)) {
-        Say(input, store.DataType == 3 ? "Pc48 recordings cannot be saved as CSV."
-                                       : "This kind of recording cannot be saved as CSV.");
+        Say(input, CannotHold(store)); // before any file is made
         return false;
     }
     return WriteOutput(store, input, output, opt.format, opt.force);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     Options opt;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -167,4 +177,18 @@ int main(int argc, char** argv) {
     for (const std::string& input : opt.inputs)
         if (!ConvertOne(store, input, opt)) allConverted = false;
     return allConverted ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Nothing below is expected to throw but running out of memory; say so rather than abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tesmora-convert: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "tesmora-convert: unknown error\n");
+    }
+    return 1;
 }

@@ -195,8 +195,10 @@ float ConvertPercent(std::string_view field) {
             fraction = ConvertDecimal<double>(field) / 100.0;
         } catch (const ConvertError&) {
         }
-        if (std::isfinite(fraction) && std::fabs(fraction) <= std::numeric_limits<float>::max())
-            return static_cast<float>(fraction);
+        // Accepted when its nearest float is finite: up to, not including, the midpoint
+        // between the largest float and 2^128, which rounds (to even) to infinity.
+        constexpr double kFloatRangeEnd = 0x1.ffffffp127;
+        if (std::fabs(fraction) < kFloatRangeEnd) return static_cast<float>(fraction);
         throw;
     }
 }

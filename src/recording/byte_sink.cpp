@@ -68,9 +68,25 @@ bool ByteSink::Flush() {
     return error_ == 0;
 }
 
+bool IsProtectedFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
 OutputFile::OutputFile(const std::string& target, bool replace)
     : target_(target), replace_(replace) {
     static std::atomic<unsigned> counter{0};
+    if (replace) {
+        struct stat st {};
+        if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+                error_ = SystemErrorText(EACCES);
+                return;
+            }
+            keepMode_ = st.st_mode & 0777; // never a set-id bit on a file we wrote
+        }
+    }
     const std::size_t slash = target.find_last_of('/');
     const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -83,6 +99,8 @@ OutputFile::OutputFile(const std::string& target, bool replace)
     if (fd_ < 0) {
         error_ = SystemErrorText(errno);
         temp_.clear();
+    } else if (keepMode_ != 0) {
+        ::fchmod(fd_, static_cast<mode_t>(keepMode_));
     }
 }
 
@@ -109,6 +127,8 @@ bool OutputFile::Commit() {
     fd_ = -1;
     if (::close(fd) != 0) return Fail(errno);
     if (replace_) {
+        // Protected while it was written: still never replaced.
+        if (IsProtectedFile(target_)) return Fail(EACCES);
         if (::rename(temp_.c_str(), target_.c_str()) != 0) return Fail(errno);
     } else {
         // link() refuses an existing target atomically; file systems without hard links fall

@@ -54,11 +54,16 @@ private:
     int error_ = 0;
 };
 
+/// True when the file's mode has no write bit for anyone: the user protected it. The mode
+/// bits decide, not access(), so that the rule holds for root too.
+bool IsProtectedFile(const std::string& path);
+
 /// A new file written under a temporary name beside its target and moved into place by
-/// Commit(); a file that is never committed is removed.
+/// Commit(); a file that is never committed is removed. A protected target is never replaced.
 class OutputFile {
 public:
-    /// replace: an existing target is replaced on Commit(); otherwise Commit() fails with EEXIST.
+    /// replace: an existing target is replaced on Commit(), keeping its permissions; a
+    /// protected one fails here with EACCES. Otherwise Commit() fails with EEXIST.
     OutputFile(const std::string& target, bool replace);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -80,6 +85,7 @@ private:
     std::string target_;
     std::string temp_;
     bool replace_;
+    unsigned keepMode_ = 0; // the permission bits of the file replaced, 0 for a new file
     int fd_ = -1;
     std::string error_;
 };

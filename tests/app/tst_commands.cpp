@@ -25,6 +25,7 @@
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tesmora;
 using namespace tesmora::test;
@@ -115,11 +116,15 @@ void TestCommands::overwriteQuestion() {
     QCOMPARE(dialogs.presets.last(), QString()); // the dialog comes back empty
     QCOMPARE(Read(Path("old.csv")), QByteArray("precious"));
     QCOMPARE(dialogs.beeps, 1);
-    // Yes: replaced by the complete new file.
+    // Yes: replaced by the complete new file, with the old file's permissions.
+    ::chmod(Path("old.csv").toLocal8Bit().constData(), 0640);
     Save({Path("old.csv")}, {true});
     QVERIFY(Read(Path("old.csv")).startsWith("S/N,MV31-0002,RATE,500\r\n"));
     QCOMPARE(Read(Path("old.csv")).count("\r\n"), 25);
     QVERIFY(TempFiles().isEmpty());
+    struct stat st {};
+    QCOMPARE(::stat(Path("old.csv").toLocal8Bit().constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0640u);
 }
 
 void TestCommands::saveFailures() {
@@ -128,6 +133,17 @@ void TestCommands::saveFailures() {
     Save({Path("no/such/folder/x.csv")});
     QCOMPARE(dialogs.TakeTexts(), QStringList{"Unable to create file."});
     QCOMPARE(dialogs.messages.size(), 0);
+    // A file the user made read-only: the answer Yes cannot replace it (as root neither).
+    files->Write("protected.csv", std::string("precious"));
+    const QByteArray protectedPath = Path("protected.csv").toLocal8Bit();
+    ::chmod(protectedPath.constData(), 0444);
+    Save({Path("protected.csv")}, {true});
+    QCOMPARE(dialogs.TakeTexts(), QStringList{"Unable to create file."});
+    QCOMPARE(Read(Path("protected.csv")), QByteArray("precious"));
+    struct stat st {};
+    QCOMPARE(::stat(protectedPath.constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0444u);
+    QVERIFY(TempFiles().isEmpty());
     // A write error half-way (the file size limit): reported, the old file kept, nothing left.
     files->Write("kept.csv", std::string("precious"));
     std::signal(SIGXFSZ, SIG_IGN);

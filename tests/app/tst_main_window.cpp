@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "pointer_events.h"
+#include "support/exact.h"
 #include "support/recording_builder.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -99,6 +100,7 @@ private slots:
     void settingsValues_data();
     void settingsValues();
     void settingsUnwritable();
+    void settingsReadOnly();
     void clickPlacesTheCursor();
     void dragsPanShiftAndZoom();
     void initializeViewSettings();
@@ -384,17 +386,18 @@ void TestMainWindow::averagingChoice() {
                             .Row("00:00:02,2,,3,0,0,0")
                             .Row("00:00:03,3,,4,0,0,0")
                             .Text());
-    QCOMPARE(window->Store().SampleBuff[0].Ave[0].OXHb, 1.0f);
+    QCOMPARE_EXACT(window->Store().SampleBuff[0].Ave[0].OXHb, 1.0f);
     auto* ave = Find<QComboBox>("AveComboBox");
     QTest::keyClick(ave, Qt::Key_Down); // "3 points", chosen as a user chooses it
     QCOMPARE(ave->currentIndex(), 1);
     const float expected[4] = {1.5f, 2, 3, 3.5f};
-    for (int j = 0; j < 4; ++j) QCOMPARE(window->Store().SampleBuff[j].Ave[0].OXHb, expected[j]);
+    for (int j = 0; j < 4; ++j)
+        QCOMPARE_EXACT(window->Store().SampleBuff[j].Ave[0].OXHb, expected[j]);
     // A new load averages with the choice in force.
     OpenText(
         "avg2.csv",
         TextRecording::MV31(1000).Row("00:00:00,0,,1,0,0,0").Row("00:00:01,1,,3,0,0,0").Text());
-    QCOMPARE(window->Store().SampleBuff[0].Ave[0].OXHb, 2.0f);
+    QCOMPARE_EXACT(window->Store().SampleBuff[0].Ave[0].OXHb, 2.0f);
 }
 
 void TestMainWindow::arrangement() {
@@ -509,6 +512,18 @@ void TestMainWindow::settingsValues() {
             after.startsWith("; mine\n[Other]\nA=1\n[settings]\nAmp=3\nAve=2\nCheck1=0\nCheck2=1\n"
                              "Check3=0\nCheck4=1\n[Form]\nTop="));
     QCOMPARE(after.count("Check"), 4);
+}
+
+void TestMainWindow::settingsReadOnly() {
+    // A settings file the user made read-only is left as it is, even by root.
+    const std::string path = files->Write("tesmora.INI", std::string("[Form]\nTop=5\n"));
+    ::chmod(path.c_str(), 0444);
+    window->close();
+    QVERIFY(!window->isVisible());
+    QCOMPARE(dialogs.TakeTexts(),
+             QStringList{"Unable to write to " + QString::fromStdString(path) + "."});
+    const std::vector<std::uint8_t> kept = TestFiles::ReadAll(path);
+    QCOMPARE(std::string(kept.begin(), kept.end()), std::string("[Form]\nTop=5\n"));
 }
 
 void TestMainWindow::settingsUnwritable() {

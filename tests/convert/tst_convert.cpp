@@ -1,5 +1,6 @@
 // Runs the real tesmora-convert on built recordings and reads what it wrote.
 
+#include "support/exact.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
@@ -10,6 +11,7 @@
 #include <QProcess>
 #include <QTest>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace tesmora::test;
 
@@ -95,7 +97,7 @@ void TestConvert::threeChannelToStdout() {
     double time = 0;
     for (int j = 0; j < 4; ++j) {
         const QJsonObject rec = rows[j + 1];
-        QCOMPARE(rec["Time"].toDouble(), time);
+        QCOMPARE_EXACT(rec["Time"].toDouble(), time);
         time += 500.0 / 86400000.0;
         QCOMPARE(rec["Seq"].toInt(), seqs[j]);
         QCOMPARE(rec["Ch"].toArray().size(), 3);
@@ -103,7 +105,7 @@ void TestConvert::threeChannelToStdout() {
     }
     QCOMPARE(rows[2]["Ch"].toArray()[2].toObject()["Status"].toInt(),
              0x0041); // filler copies status
-    QCOMPARE(float(rows[2]["Batt"].toDouble()), 3.7f);
+    QCOMPARE_EXACT(float(rows[2]["Batt"].toDouble()), 3.7f);
 }
 
 void TestConvert::singleChannelKeys() {
@@ -190,8 +192,18 @@ void TestConvert::existingOutput() {
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, Q(in) + ": " + Q(out) + " exists (use --force to overwrite)\n");
     QCOMPARE(TestFiles::ReadAll(out).size(), std::size_t{8});
+    // A target the user made read-only is not replaced, not even with --force.
+    ::chmod(out.c_str(), 0444);
+    r = Convert({"--format=jsonl", "--force", Q(in)});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, Q(in) + ": cannot create " + Q(out) + ": Permission denied\n");
+    QCOMPARE(TestFiles::ReadAll(out).size(), std::size_t{8});
+    ::chmod(out.c_str(), 0640);
     r = Convert({"--format=jsonl", "--force", Q(in)});
     QCOMPARE(r.exitCode, 0);
+    struct stat st {};
+    QCOMPARE(::stat(out.c_str(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0640u); // the replaced file's permissions
     QCOMPARE(JsonLines(QByteArray::fromStdString([&] {
                  auto b = TestFiles::ReadAll(out);
                  return std::string(b.begin(), b.end());

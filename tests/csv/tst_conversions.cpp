@@ -1,5 +1,6 @@
 #include "csv/conversions.h"
 #include "recording/convert_error.h"
+#include "support/exact.h"
 
 #include <QTest>
 #include <bit>
@@ -120,7 +121,7 @@ void TestConversions::real() {
     QFETCH(QByteArray, text);
     QFETCH(quint32, bits);
     const float v = ConvertReal(std::string_view(text.constData(), std::size_t(text.size())));
-    QCOMPARE(std::bit_cast<quint32>(v), bits);
+    QCOMPARE_EXACT(v, std::bit_cast<float>(bits));
 }
 
 void TestConversions::realFails_data() {
@@ -188,19 +189,23 @@ void TestConversions::realAgreesWithTheCLibrary() {
         const float f = std::bit_cast<float>(static_cast<std::uint32_t>(rng()));
         if (!std::isfinite(f) || std::fabs(f) > 1e6f) continue;
         std::snprintf(text, sizeof text, "%7.4f", double(f));
-        QCOMPARE(std::bit_cast<quint32>(ConvertReal(text)),
-                 std::bit_cast<quint32>(strtof_l(text, nullptr, c)));
+        QCOMPARE_EXACT(ConvertReal(text), strtof_l(text, nullptr, c));
     }
     freelocale(c);
 }
 
 void TestConversions::percent() {
-    QCOMPARE(ConvertPercent(" 65.43"), float(double(65.43f) / 100)); // through the float
-    QCOMPARE(ConvertPercent("-0.00"), -0.0f);
+    QCOMPARE_EXACT(ConvertPercent(" 65.43"), float(double(65.43f) / 100)); // through the float
+    QCOMPARE_EXACT(ConvertPercent("-0.00"), -0.0f);
     // Beyond the float range as percent, within it as a fraction.
-    QCOMPARE(ConvertPercent("-32700000000000000000000000000000000000000.00"),
-             float(-3.27e40 / 100));
-    for (const char* bad : {"1e50", "abc", "1e400"}) {
+    QCOMPARE_EXACT(ConvertPercent("-32700000000000000000000000000000000000000.00"),
+                   float(-3.27e40 / 100));
+    // A fraction a hair above the largest float still rounds to it; past the midpoint to
+    // 2^128 it rounds to infinity and fails.
+    const float largest = std::numeric_limits<float>::max();
+    QCOMPARE_EXACT(ConvertPercent("3.4028235e40"), largest);
+    QCOMPARE_EXACT(ConvertPercent("-3.4028235677973e40"), -largest);
+    for (const char* bad : {"1e50", "abc", "1e400", "3.4028236e40"}) {
         try {
             ConvertPercent(bad);
             QFAIL(bad);

@@ -1,6 +1,7 @@
 #include "csv/line_buffer.h"
 #include "recording/convert_error.h"
 #include "recording/datetime.h"
+#include "support/exact.h"
 #include "support/memory_io.h"
 
 #include <QTest>
@@ -238,24 +239,24 @@ void TestCsvParsers::singleChannelRows() {
     QFETCH(QList<float>, values);
     QCOMPARE(Parse(store, line, 5, 1), 0);
     const SampleRecord& r = store.RowBuff;
-    QCOMPARE(r.Time, 1000.0 / 86400000.0);
+    QCOMPARE_EXACT(r.Time, 1000.0 / 86400000.0);
     QCOMPARE(r.Seq, 5);
     QCOMPARE(int(r.Ch[0].Status), status);
-    QCOMPARE(r.Ch[0].OXHb, values[0]);
-    QCOMPARE(r.Ch[0].DXHb, values[1]);
-    QCOMPARE(r.Ch[0].TOHb, values[2]);
-    QCOMPARE(r.Ch[0].StO2, values[3]);
+    QCOMPARE_EXACT(r.Ch[0].OXHb, values[0]);
+    QCOMPARE_EXACT(r.Ch[0].DXHb, values[1]);
+    QCOMPARE_EXACT(r.Ch[0].TOHb, values[2]);
+    QCOMPARE_EXACT(r.Ch[0].StO2, values[3]);
 }
 
 void TestCsvParsers::pc48Row() {
     store.RowBuff.Batt = 1.25f;
     QCOMPARE(Parse(store, "01:02:03,9,ignored,36.6,P,1,2,3,50", 5, 3), 0);
     const SampleRecord& r = store.RowBuff;
-    QCOMPARE(r.Time, EncodeTime(1, 2, 3, 0));
-    QCOMPARE(r.Ch[0].Temp, 36.6f);
+    QCOMPARE_EXACT(r.Time, EncodeTime(1, 2, 3, 0));
+    QCOMPARE_EXACT(r.Ch[0].Temp, 36.6f);
     QCOMPARE(r.Ch[0].Status, STS_P);
-    QCOMPARE(r.Ch[0].StO2, 0.5f);
-    QCOMPARE(r.Batt, 1.25f); // not a field of this model: left as it was
+    QCOMPARE_EXACT(r.Ch[0].StO2, 0.5f);
+    QCOMPARE_EXACT(r.Batt, 1.25f); // not a field of this model: left as it was
     QCOMPARE(Parse(store, "01:02:03,9,x,36.6,E,1,2,3", 5, 3), 1);
     QCOMPARE(ErrorOf(store, "01:02:03,9,x,,,1,2,3,4", 5, 3),
              QString("'' is not a valid floating point value for Single type"));
@@ -280,11 +281,11 @@ void TestCsvParsers::pc56Rows() {
     store.ChCount = 3;
     QCOMPARE(Parse(store, "00:00:00,0,3.74,,1,2,3,40,,1,2,3,40," + block, 5, 4), 0);
     const SampleRecord& r = store.RowBuff;
-    QCOMPARE(r.Batt, 3.74f);
+    QCOMPARE_EXACT(r.Batt, 3.74f);
     QCOMPARE(int(r.Ch[0].Status), 0);
-    QCOMPARE(r.Ch[1].StO2, 0.4f);
+    QCOMPARE_EXACT(r.Ch[1].StO2, 0.4f);
     QCOMPARE(int(r.Ch[2].Status), status);
-    QCOMPARE(r.Ch[2].OXHb, oxhb);
+    QCOMPARE_EXACT(r.Ch[2].OXHb, oxhb);
 }
 
 void TestCsvParsers::rowErrors_data() {
@@ -322,7 +323,7 @@ void TestCsvParsers::rowErrors() {
         QCOMPARE(Parse(store, line, 5, dataType), 1);
     } else if (message == "ok") {
         QCOMPARE(Parse(store, line, 5, dataType), 0);
-        QCOMPARE(store.RowBuff.Time, 1000.0 / 86400000.0);
+        QCOMPARE_EXACT(store.RowBuff.Time, 1000.0 / 86400000.0);
     } else {
         QCOMPARE(ErrorOf(store, line, 5, dataType), message);
     }

@@ -1,6 +1,7 @@
 #include "csv/csv_writer.h"
 #include "loading/load.h"
 #include "recording/datetime.h"
+#include "support/exact.h"
 #include "support/memory_io.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
@@ -222,20 +223,20 @@ void TestCsvWriter::binaryRoundTrip() {
     QCOMPARE(back.SerialNo, store.SerialNo);
     QCOMPARE(back.PatientID, std::string("A12"));
     QCOMPARE(back.PatientName, std::string("P12"));
-    QCOMPARE(back.StartTime, store.StartTime);
-    QCOMPARE(back.EndTime, store.EndTime);
+    QCOMPARE_EXACT(back.StartTime, store.StartTime);
+    QCOMPARE_EXACT(back.EndTime, store.EndTime);
     for (int j = 0; j < store.DataCount; ++j) {
         const SampleRecord &w = store.SampleBuff[j], &r = back.SampleBuff[j];
         QCOMPARE(r.Seq, j);
-        QCOMPARE(r.Time,
-                 std::floor(w.Time / kSecond + 1e-6) * 1000.0 / 86400000.0); // whole seconds
-        QCOMPARE(r.Batt, std::round(w.Batt * 10.0f) / 10.0f);
+        QCOMPARE_EXACT(r.Time,
+                       std::floor(w.Time / kSecond + 1e-6) * 1000.0 / 86400000.0); // whole seconds
+        QCOMPARE_EXACT(r.Batt, std::round(w.Batt * 10.0f) / 10.0f);
         for (int c = 0; c < 3; ++c) {
             const ChannelData &wc = w.Ch[c], &rc = r.Ch[c];
             const bool noValues = (wc.Status & (STS_P | STS_NOCODE)) != 0;
             QCOMPARE(rc.Status, noValues ? std::uint16_t(STS_NOCODE | STS_E)
                                          : std::uint16_t(wc.Status & STS_E));
-            QCOMPARE(rc.OXHb, noValues ? 0.0f : std::round(wc.OXHb * 10000.0f) / 10000.0f);
+            QCOMPARE_EXACT(rc.OXHb, noValues ? 0.0f : std::round(wc.OXHb * 10000.0f) / 10000.0f);
             QVERIFY(qAbs(rc.StO2 - (noValues ? 0.0f : wc.StO2)) <= 0.00005f);
         }
     }
@@ -276,11 +277,11 @@ void TestCsvWriter::nonFiniteValuesReadBack() {
     QCOMPARE(back.DataCount, 1);
     const SampleRecord& r = back.SampleBuff[0];
     QVERIFY(std::isnan(r.Ch[0].OXHb) && !std::signbit(r.Ch[0].OXHb));
-    QCOMPARE(r.Ch[0].DXHb, inf);
-    QCOMPARE(r.Ch[1].OXHb, -inf);
+    QCOMPARE_EXACT(r.Ch[0].DXHb, inf);
+    QCOMPARE_EXACT(r.Ch[1].OXHb, -inf);
     QVERIFY(std::isnan(r.Ch[1].DXHb) && std::signbit(r.Ch[1].DXHb));
-    QCOMPARE(r.Ch[1].StO2, inf);
-    QCOMPARE(r.Ch[2].OXHb, 1e30f); // the digits printf writes read back to the same float
+    QCOMPARE_EXACT(r.Ch[1].StO2, inf);
+    QCOMPARE_EXACT(r.Ch[2].OXHb, 1e30f); // the digits printf writes read back to the same float
 }
 
 void TestCsvWriter::hugeStO2ReadsBack() {
@@ -294,8 +295,8 @@ void TestCsvWriter::hugeStO2ReadsBack() {
     const LoadOutcome o = LoadRecording(back, files.Write("big.csv", csv));
     QVERIFY2(!o.error, o.error ? o.error->c_str() : "");
     QCOMPARE(back.DataCount, 2);
-    QCOMPARE(back.SampleBuff[0].Ch[0].StO2, float(double(huge) * 100 / 100));
-    QCOMPARE(back.SampleBuff[1].Ch[0].StO2, 0.5f);
+    QCOMPARE_EXACT(back.SampleBuff[0].Ch[0].StO2, float(double(huge) * 100 / 100));
+    QCOMPARE_EXACT(back.SampleBuff[1].Ch[0].StO2, 0.5f);
 }
 
 void TestCsvWriter::numbersAsPrintfWritesThem() {

@@ -2,6 +2,7 @@
 
 #include "loading/load.h"
 #include "recording/datetime.h"
+#include "support/exact.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
 
@@ -84,7 +85,7 @@ void TestTextLoad::gapsAndReplacements() {
         QVERIFY2(qAbs(Rec(j).Time - seconds[j] * kSecond) < 1e-12, qPrintable(QString::number(j)));
         QCOMPARE(Rec(j).Seq, j);
         QCOMPARE(bool(Rec(j).Ch[0].Status & STS_FILLED), filled.contains(j));
-        QCOMPARE(Rec(j).Ch[0].OXHb, 0.1234f);
+        QCOMPARE_EXACT(Rec(j).Ch[0].OXHb, 0.1234f);
     }
 }
 
@@ -150,10 +151,10 @@ void TestTextLoad::modelsLoad() {
     QCOMPARE(store.SerialNo, std::string("Pc56-0001"));
     QCOMPARE(store.PatientID, std::string("A12"));
     QCOMPARE(store.PatientName, std::string("P12"));
-    QCOMPARE(store.StartTime, DT(2021, 6, 1, 9, 30, 0, 0));
-    QCOMPARE(store.EndTime, DT(2021, 6, 1, 10, 30, 0, 0));
+    QCOMPARE_EXACT(store.StartTime, DT(2021, 6, 1, 9, 30, 0, 0));
+    QCOMPARE_EXACT(store.EndTime, DT(2021, 6, 1, 10, 30, 0, 0));
     QCOMPARE(store.DataCount, 4);
-    QCOMPARE(Rec(1).Batt, 3.7f);
+    QCOMPARE_EXACT(Rec(1).Batt, 3.7f);
     // The replacement is marked on channel 1 only.
     QCOMPARE(Rec(3).Ch[0].Status, STS_FILLED);
     QCOMPARE(Rec(3).Ch[1].Status, std::uint16_t{0});
@@ -162,8 +163,8 @@ void TestTextLoad::modelsLoad() {
     QVERIFY(o.messages.empty() && !o.error);
     QCOMPARE(store.DataType, 3);
     QCOMPARE(store.ChCount, 1);
-    QCOMPARE(Rec(1).Ch[0].Temp, 36.5f);
-    QCOMPARE(Rec(1).Ch[0].StO2, float(double(65.43f) / 100));
+    QCOMPARE_EXACT(Rec(1).Ch[0].Temp, 36.5f);
+    QCOMPARE_EXACT(Rec(1).Ch[0].StO2, float(double(65.43f) / 100));
 }
 
 void TestTextLoad::conversionErrorDiscardsTheLoad() {
@@ -211,8 +212,8 @@ void TestTextLoad::twoDaysOfRows() {
     const LoadOutcome o = Load(TextRecording::MV31(1000).Rows(2 * 86400).Text());
     QVERIFY(o.messages.empty() && !o.error);
     QCOMPARE(store.DataCount, 2 * 86400);
-    QCOMPARE(Rec(86400).Time, 0.0);
-    QCOMPARE(Rec(86401).Time, kSecond);
+    QCOMPARE_EXACT(Rec(86400).Time, 0.0);
+    QCOMPARE_EXACT(Rec(86401).Time, kSecond);
 }
 
 void TestTextLoad::fillersAfterMidnightCarryTheDay() {
@@ -222,9 +223,15 @@ void TestTextLoad::fillersAfterMidnightCarryTheDay() {
     const LoadOutcome o = Load(rec.Text());
     QVERIFY(o.messages.empty() && !o.error);
     QCOMPARE(store.DataCount, 8);
-    QVERIFY(qAbs(Rec(5).Time - (86400 * kSecond)) < 1e-9); // a day ahead of the rows
-    QVERIFY(qAbs(Rec(6).Time - (86401 * kSecond)) < 1e-9);
-    QCOMPARE(Rec(7).Time, 2 * kSecond);
+    // The expected time runs on from the first row, one interval per record: a day ahead of
+    // the rows around the fillers.
+    double expected = Rec(0).Time;
+    for (int j = 1; j <= 6; ++j) {
+        expected += EncodeTime(0, 0, 1, 0);
+        if (j >= 5) QCOMPARE_EXACT(Rec(j).Time, expected);
+    }
+    QVERIFY(Rec(6).Time - Rec(7).Time > 0.99); // a day ahead of the row after them
+    QCOMPARE_EXACT(Rec(7).Time, 2 * kSecond);
 }
 
 void TestTextLoad::fuzzFindings() {

@@ -1,4 +1,5 @@
 #include "loading/load.h"
+#include "support/exact.h"
 #include "support/memory_io.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
@@ -64,8 +65,8 @@ void TestLoad::freshStore() {
     QCOMPARE(fresh.DataType, 0);
     QCOMPARE(fresh.Rate, 0);
     QVERIFY(fresh.SerialNo.empty());
-    QCOMPARE(fresh.SampleBuff[SAMPLE_CAPACITY - 1].Ch[3].StO2, 0.0f);
-    QCOMPARE(fresh.RowBuff.Time, 0.0);
+    QCOMPARE_EXACT(fresh.SampleBuff[SAMPLE_CAPACITY - 1].Ch[3].StO2, 0.0f);
+    QCOMPARE_EXACT(fresh.RowBuff.Time, 0.0);
 }
 
 void TestLoad::unopenableLeavesStoreAlone_data() {
@@ -181,7 +182,7 @@ void TestLoad::oneChannelAfterThree() {
     QCOMPARE(store.ChCount, 1);
     QCOMPARE(store.DataCount, 1);
     QCOMPARE(store.PatientID, std::string());
-    QCOMPARE(store.SampleBuff[0].Ch[1].OXHb, ch2); // left over, shown by nothing
+    QCOMPARE_EXACT(store.SampleBuff[0].Ch[1].OXHb, ch2); // left over, shown by nothing
 }
 
 void TestLoad::contentIsNotExamined() {

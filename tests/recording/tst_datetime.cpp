@@ -1,5 +1,6 @@
 #include "recording/convert_error.h"
 #include "recording/datetime.h"
+#include "support/exact.h"
 
 #include <QTest>
 
@@ -40,9 +41,9 @@ void TestDateTime::build() {
     QFETCH(QList<int>, parts);
     QFETCH(double, expected);
     const double v = DT(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
-    QCOMPARE(v, expected); // bit for bit, no fuzzy compare
+    QCOMPARE_EXACT(v, expected);
     const double ms = parts[3] * 3600000.0 + parts[4] * 60000.0 + parts[5] * 1000.0 + parts[6];
-    QCOMPARE(EncodeTime(parts[3], parts[4], parts[5], parts[6]), ms / 86400000.0);
+    QCOMPARE_EXACT(EncodeTime(parts[3], parts[4], parts[5], parts[6]), ms / 86400000.0);
 }
 
 void TestDateTime::rejectsInvalid_data() {
@@ -125,7 +126,7 @@ void TestDateTime::roundTripsEveryPart() {
             const DateTimeParts p = DecodeDateTime(date + EncodeTime(h, m, s, ms));
             if (p.hour != h || p.minute != m || p.second != s || p.ms != ms)
                 QFAIL(qPrintable(QString("day %1 ms %2").arg(day).arg(msOfDay)));
-            QCOMPARE(EncodeDate(p.year, p.month, p.day), date);
+            QCOMPARE_EXACT(EncodeDate(p.year, p.month, p.day), date);
         }
     }
 }

@@ -2,6 +2,7 @@
 #include "recording/convert_error.h"
 #include "recording/datetime.h"
 #include "recording/lqd_reader.h"
+#include "support/exact.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
 
@@ -142,12 +143,12 @@ void TestLqdReader::threeChannelHeader() {
     QCOMPARE(store.DataType, 4);
     QCOMPARE(store.ChCount, 3);
     QCOMPARE(store.Rate, 500);
-    QCOMPARE(store.StartTime, DT(2021, 6, 1, 12, 34, 56, 0));
-    QCOMPARE(store.EndTime, DT(2021, 6, 2, 1, 2, 3, 0));
+    QCOMPARE_EXACT(store.StartTime, DT(2021, 6, 1, 12, 34, 56, 0));
+    QCOMPARE_EXACT(store.EndTime, DT(2021, 6, 2, 1, 2, 3, 0));
     QCOMPARE(store.SerialNo, std::string("Pc56-SN-17"));
     QCOMPARE(store.PatientID, std::string("A12"));
     QCOMPARE(store.PatientName, std::string("Jane Roe"));
-    QCOMPARE(Rec(0).Time, 0.0);
+    QCOMPARE_EXACT(Rec(0).Time, 0.0);
     QCOMPARE(Rec(0).Seq, 5); // the first record keeps its counter, no fillers
 }
 
@@ -159,8 +160,8 @@ void TestLqdReader::threeChannelErrorBlocks() {
     QCOMPARE(store.DataCount, 1);
     for (int c = 0; c < 3; ++c) {
         QCOMPARE(Rec(0).Ch[c].Status, std::uint16_t{0x4040});
-        QCOMPARE(Rec(0).Ch[c].OXHb, 0.0f);
-        QCOMPARE(Rec(0).Ch[c].StO2, 0.0f);
+        QCOMPARE_EXACT(Rec(0).Ch[c].OXHb, 0.0f);
+        QCOMPARE_EXACT(Rec(0).Ch[c].StO2, 0.0f);
     }
     // With a code the status stays as the device wrote it; other device bits are kept too.
     QCOMPARE(Read(Ws56File()
@@ -170,7 +171,7 @@ void TestLqdReader::threeChannelErrorBlocks() {
     QCOMPARE(Rec(0).Ch[0].Status, std::uint16_t{0x0043});
     QCOMPARE(Rec(0).Ch[1].Status, std::uint16_t{0x6040});
     QCOMPARE(Rec(0).Ch[2].Status, std::uint16_t{0x2001});
-    QCOMPARE(Rec(0).Ch[2].StO2, 0.5f);
+    QCOMPARE_EXACT(Rec(0).Ch[2].StO2, 0.5f);
 }
 
 void TestLqdReader::threeChannelValuesAndSums() {
@@ -184,11 +185,11 @@ void TestLqdReader::threeChannelValuesAndSums() {
                       .Bytes()),
              ReadResult::Success);
     const SampleRecord& r = Rec(0);
-    QCOMPARE(r.Batt, 3.7f);
-    QCOMPARE(r.Ch[0].OXHb, 0.1f);
-    QCOMPARE(r.Ch[0].DXHb, 0.2f);
-    QCOMPARE(r.Ch[0].TOHb, 0.1f + 0.2f); // single-precision sum, not the double one
-    QCOMPARE(r.Ch[0].StO2, 0.6543f);
+    QCOMPARE_EXACT(r.Batt, 3.7f);
+    QCOMPARE_EXACT(r.Ch[0].OXHb, 0.1f);
+    QCOMPARE_EXACT(r.Ch[0].DXHb, 0.2f);
+    QCOMPARE_EXACT(r.Ch[0].TOHb, 0.1f + 0.2f); // single-precision sum, not the double one
+    QCOMPARE_EXACT(r.Ch[0].StO2, 0.6543f);
     QVERIFY(std::isinf(r.Ch[1].TOHb));
     QVERIFY(std::isnan(r.Ch[2].OXHb));
     QVERIFY(std::isnan(r.Ch[2].TOHb));
@@ -238,17 +239,17 @@ void TestLqdReader::fillersCopyThePreviousRecord() {
     QCOMPARE(store.DataCount, 5);
     for (int j : {2, 3}) {
         QCOMPARE(Rec(j).Seq, 5 + j);
-        QCOMPARE(Rec(j).Batt, 3.6f);
+        QCOMPARE_EXACT(Rec(j).Batt, 3.6f);
         for (int c = 0; c < 3; ++c) {
             QCOMPARE(Rec(j).Ch[c].Status, Rec(1).Ch[c].Status);
-            QCOMPARE(Rec(j).Ch[c].OXHb, Rec(1).Ch[c].OXHb);
-            QCOMPARE(Rec(j).Ch[c].TOHb, Rec(1).Ch[c].TOHb);
+            QCOMPARE_EXACT(Rec(j).Ch[c].OXHb, Rec(1).Ch[c].OXHb);
+            QCOMPARE_EXACT(Rec(j).Ch[c].TOHb, Rec(1).Ch[c].TOHb);
         }
     }
     QCOMPARE(Rec(1).Ch[2].Status, std::uint16_t{0x4040});
-    QCOMPARE(Rec(2).Time, 2 * kInterval);
-    QCOMPARE(Rec(3).Time, 3 * kInterval);
-    QCOMPARE(Rec(3).Time * 86400.0, 1.5);
+    QCOMPARE_EXACT(Rec(2).Time, 2 * kInterval);
+    QCOMPARE_EXACT(Rec(3).Time, 3 * kInterval);
+    QCOMPARE_EXACT(Rec(3).Time * 86400.0, 1.5);
     QCOMPARE(Rec(4).Seq, 9);
 }
 
@@ -267,18 +268,18 @@ void TestLqdReader::singleChannelHeaderAndTimes() {
     QCOMPARE(store.SerialNo, std::string("MV31-ABC"));
     QCOMPARE(store.PatientID, std::string());
     QCOMPARE(store.DataCount, 3);
-    QCOMPARE(store.StartTime, DT(2021, 6, 1, 10, 0, 0, 0));
-    QCOMPARE(store.EndTime, DT(2021, 6, 1, 10, 0, 0, 0) + kInterval + kInterval);
-    QCOMPARE(Rec(0).Time, 0.0);
+    QCOMPARE_EXACT(store.StartTime, DT(2021, 6, 1, 10, 0, 0, 0));
+    QCOMPARE_EXACT(store.EndTime, DT(2021, 6, 1, 10, 0, 0, 0) + kInterval + kInterval);
+    QCOMPARE_EXACT(Rec(0).Time, 0.0);
     for (int j = 0; j < 3; ++j) {
         QCOMPARE(Rec(j).Seq, j);
         QCOMPARE(Rec(j).Ch[0].Status, std::uint16_t{0});
-        QCOMPARE(Rec(j).Ch[0].TOHb, Rec(j).Ch[0].OXHb + Rec(j).Ch[0].DXHb);
+        QCOMPARE_EXACT(Rec(j).Ch[0].TOHb, Rec(j).Ch[0].OXHb + Rec(j).Ch[0].DXHb);
     }
     // Without records the header's times stand; an end before the start is on the next day.
     QCOMPARE(Read(Ws31File().Start(2021, 6, 1, 10, 0, 0).EndTime(9, 0, 0).Bytes()),
              ReadResult::Success);
-    QCOMPARE(store.EndTime, DT(2021, 6, 2, 9, 0, 0, 0));
+    QCOMPARE_EXACT(store.EndTime, DT(2021, 6, 2, 9, 0, 0, 0));
 }
 
 void TestLqdReader::singleChannelGapFillers_data() {
@@ -299,25 +300,28 @@ void TestLqdReader::singleChannelGapFillers() {
                       .Stamped(10, 0, 5, static_cast<std::uint8_t>(flags), 0.7f, 0.4f, 0.5f)
                       .Bytes()),
              ReadResult::Success);
-    QCOMPARE(store.StartTime, DT(2021, 6, 1, 10, 0, 0, 0));
-    // Elapsed times come from absolute ones, so they carry the rounding of a date's magnitude.
-    QVERIFY(qAbs(Rec(1).Time * 86400.0 - 0.5) < 1e-5);
-    QVERIFY(qAbs(Rec(2).Time * 86400.0 - 1.0) < 1e-5);
-    // Fillers every 500 ms from 1.5 s to 4.5 s; rounding of the running time may add one at 5 s.
+    QCOMPARE_EXACT(store.StartTime, DT(2021, 6, 1, 10, 0, 0, 0));
+    // Times run on as absolute ones, one interval added per record, and become elapsed ones
+    // at the end: they carry the rounding of a date's magnitude. Here the running time falls
+    // a hair short of 10:00:05 after 4.5 s, so one more filler lands there.
+    const double start = DT(2021, 6, 1, 10, 0, 0, 0);
+    double running = start;
     const int last = store.DataCount - 1;
-    QVERIFY2(last == 10 || last == 11, qPrintable(QString::number(last)));
-    for (int j = 3; j < last; ++j) {
+    QCOMPARE(last, 11);
+    for (int j = 1; j < last; ++j) {
+        running += kInterval;
+        QCOMPARE_EXACT(Rec(j).Time, running - start);
+        if (j < 3) continue;
         QCOMPARE(Rec(j).Ch[0].Status, std::uint16_t(status));
-        QCOMPARE(Rec(j).Ch[0].OXHb, 0.0f);
-        QCOMPARE(Rec(j).Ch[0].StO2, 0.0f);
+        QCOMPARE_EXACT(Rec(j).Ch[0].OXHb, 0.0f);
+        QCOMPARE_EXACT(Rec(j).Ch[0].StO2, 0.0f);
         QCOMPARE(Rec(j).Seq, j);
-        QVERIFY(qAbs(Rec(j).Time - Rec(j - 1).Time - kInterval) < 1e-10);
     }
     QCOMPARE(Rec(last).Seq, last);
     QCOMPARE(Rec(last).Ch[0].Status, std::uint16_t{0});
-    QCOMPARE(Rec(last).Ch[0].StO2, 0.7f);
-    QCOMPARE(store.EndTime, DT(2021, 6, 1, 10, 0, 5, 0));
-    QCOMPARE(Rec(last).Time, DT(2021, 6, 1, 10, 0, 5, 0) - DT(2021, 6, 1, 10, 0, 0, 0));
+    QCOMPARE_EXACT(Rec(last).Ch[0].StO2, 0.7f);
+    QCOMPARE_EXACT(store.EndTime, DT(2021, 6, 1, 10, 0, 5, 0));
+    QCOMPARE_EXACT(Rec(last).Time, DT(2021, 6, 1, 10, 0, 5, 0) - DT(2021, 6, 1, 10, 0, 0, 0));
 }
 
 void TestLqdReader::singleChannelNextDay() {
@@ -325,13 +329,13 @@ void TestLqdReader::singleChannelNextDay() {
     QCOMPARE(Read(Ws31File().Start(2021, 6, 1, 23, 59, 50).Stamped(0, 0, 5).Untimed().Bytes()),
              ReadResult::Success);
     QCOMPARE(store.DataCount, 2);
-    QCOMPARE(store.StartTime, DT(2021, 6, 2, 0, 0, 5, 0));
-    QCOMPARE(Rec(0).Time, 0.0);
+    QCOMPARE_EXACT(store.StartTime, DT(2021, 6, 2, 0, 0, 5, 0));
+    QCOMPARE_EXACT(Rec(0).Time, 0.0);
     // Stamps run backwards on the same day: no fillers, negative elapsed times.
     QCOMPARE(Read(Ws31File().Start(2021, 6, 1, 8, 0, 0).Stamped(10, 0, 0).Stamped(9, 0, 0).Bytes()),
              ReadResult::Success);
     QCOMPARE(store.DataCount, 2);
-    QCOMPARE(Rec(1).Time, DT(2021, 6, 1, 9, 0, 0, 0) - DT(2021, 6, 1, 10, 0, 0, 0));
+    QCOMPARE_EXACT(Rec(1).Time, DT(2021, 6, 1, 9, 0, 0, 0) - DT(2021, 6, 1, 10, 0, 0, 0));
     QCOMPARE(QString::fromStdString(FormatTime(Rec(1).Time)), QString("23:00:00"));
 }
 

@@ -4,6 +4,7 @@
 #include "loading/load.h"
 #include "recording/datetime.h"
 #include "recording/lqd_reader.h"
+#include "support/exact.h"
 #include "support/test_files.h"
 
 #include <QTest>
@@ -27,8 +28,8 @@ void TestDemoRecordings::threeChannel() {
         LoadRecording(store, files.Write("d.lqd", lqd::EncodeWs56(d.header, d.records)));
     QVERIFY(o.messages.empty() && !o.error);
     QCOMPARE(store.DataCount, 2 * 3600 * 2); // the skipped records come back as fillers
-    QCOMPARE(store.StartTime, DT(2026, 3, 14, 9, 30, 0, 0));
-    QCOMPARE(store.EndTime, DT(2026, 3, 14, 11, 30, 0, 0));
+    QCOMPARE_EXACT(store.StartTime, DT(2026, 3, 14, 9, 30, 0, 0));
+    QCOMPARE_EXACT(store.EndTime, DT(2026, 3, 14, 11, 30, 0, 0));
 
     // Each written record sits at the step its extended counter gives; fillers copy the one before.
     const std::int32_t first = store.SampleBuff[0].Seq;
@@ -39,21 +40,21 @@ void TestDemoRecordings::threeChannel() {
         while (seq < first + static_cast<std::int32_t>(n)) seq += 65536;
         const SampleRecord& r = store.SampleBuff[seq - first];
         QCOMPARE(r.Seq, seq);
-        QCOMPARE(r.Batt, w.batt);
+        QCOMPARE_EXACT(r.Batt, w.batt);
         if (n > 0 && w.counter < d.records[n - 1].counter) ++wraps;
         for (int c = 0; c < 3; ++c) {
             const lqd::Ws56Channel& wc = w.ch[static_cast<std::size_t>(c)];
             if (wc.status & 0x0040) {
-                QCOMPARE(r.Ch[c].OXHb, 0.0f);
+                QCOMPARE_EXACT(r.Ch[c].OXHb, 0.0f);
                 (wc.status & 0x000F) ? ++errors : ++probeOff;
                 QCOMPARE(r.Ch[c].Status,
                          std::uint16_t(wc.status | ((wc.status & 0xF) ? 0 : STS_NOCODE)));
                 continue;
             }
             QCOMPARE(r.Ch[c].Status, wc.status);
-            QCOMPARE(r.Ch[c].OXHb, wc.oxhb);
-            QCOMPARE(r.Ch[c].DXHb, wc.dxhb);
-            QCOMPARE(r.Ch[c].StO2, wc.sto2);
+            QCOMPARE_EXACT(r.Ch[c].OXHb, wc.oxhb);
+            QCOMPARE_EXACT(r.Ch[c].DXHb, wc.dxhb);
+            QCOMPARE_EXACT(r.Ch[c].StO2, wc.sto2);
             QVERIFY(r.Ch[c].StO2 > 0.45f && r.Ch[c].StO2 < 0.8f);
         }
     }
@@ -67,7 +68,7 @@ void TestDemoRecordings::singleChannel() {
     const LoadOutcome o =
         LoadRecording(store, files.Write("d.lqd", lqd::EncodeWs31(d.header, d.records)));
     QVERIFY(o.messages.empty() && !o.error);
-    QCOMPARE(store.StartTime, DT(2026, 3, 14, 14, 5, 0, 0));
+    QCOMPARE_EXACT(store.StartTime, DT(2026, 3, 14, 14, 5, 0, 0));
 
     // Walk the store: every written record in order, bit for bit, with only fillers between.
     int j = 0, pFillers = 0, eFillers = 0;
@@ -75,16 +76,16 @@ void TestDemoRecordings::singleChannel() {
         while (j < store.DataCount && store.SampleBuff[j].Ch[0].Status != 0) {
             const ChannelData& f = store.SampleBuff[j].Ch[0];
             QVERIFY(f.Status == STS_P || f.Status == STS_E);
-            QCOMPARE(f.StO2, 0.0f);
+            QCOMPARE_EXACT(f.StO2, 0.0f);
             (f.Status == STS_P ? pFillers : eFillers)++;
             ++j;
         }
         QVERIFY(j < store.DataCount);
         const SampleRecord& r = store.SampleBuff[j];
         QCOMPARE(r.Seq, j);
-        QCOMPARE(r.Ch[0].StO2, w.sto2);
-        QCOMPARE(r.Ch[0].OXHb, w.oxhb);
-        QCOMPARE(r.Ch[0].DXHb, w.dxhb);
+        QCOMPARE_EXACT(r.Ch[0].StO2, w.sto2);
+        QCOMPARE_EXACT(r.Ch[0].OXHb, w.oxhb);
+        QCOMPARE_EXACT(r.Ch[0].DXHb, w.dxhb);
         if (w.stamp) {
             // A stamped record lies exactly at its stamp.
             const DateTimeParts p = DecodeDateTime(store.StartTime + r.Time);
