@@ -807,19 +807,52 @@ void MainWindow::PlaceCentred() {
          std::max(desk.top(), desk.top() + desk.height() / 2 - outer.height() / 2));
 }
 
+static QRect StoredBoundsOnScreen(int top, int left, int width, int height) {
+    // Any stored number is accepted; beyond what a screen could be, it is one that no screen
+    // shows (and the rectangle's arithmetic cannot overflow).
+    constexpr int kFar = 1 << 24;
+    QRect outer(std::min(left, kFar), std::min(top, kFar), std::clamp(width, kMinOuterWidth, kFar),
+                std::clamp(height, kMinOuterHeight, kFar));
+    // The screen that shows most of the window; none: a monitor since unplugged.
+    const QScreen* screen = nullptr;
+    qint64 best = 0;
+    for (const QScreen* s : QGuiApplication::screens()) {
+        const QRect shown = s->geometry() & outer;
+        const qint64 area = qint64{shown.width()} * shown.height();
+        if (!shown.isEmpty() && area > best) {
+            best = area;
+            screen = s;
+        }
+    }
+    if (!screen) return QRect();
+    // A size beyond the screen's work area would make a window no screen can show, and be
+    // written back at every close: it is cut to the work area and the window moved into it.
+    const QRect work = screen->availableGeometry();
+    if (outer.width() > work.width()) {
+        outer.setWidth(std::max(work.width(), kMinOuterWidth));
+        outer.moveLeft(std::clamp(outer.left(), work.left(),
+                                  std::max(work.left(), work.right() + 1 - outer.width())));
+    }
+    if (outer.height() > work.height()) {
+        outer.setHeight(std::max(work.height(), kMinOuterHeight));
+        outer.moveTop(std::clamp(outer.top(), work.top(),
+                                 std::max(work.top(), work.bottom() + 1 - outer.height())));
+    }
+    return outer;
+}
+
 void MainWindow::PlaceAtStoredBounds(int top, int left, int width, int height) {
-    // Bounds that no screen shows any part of (a monitor since unplugged) would hide the window.
-    bool seen = false;
-    for (const QScreen* s : QGuiApplication::screens())
-        seen = seen || s->geometry().intersects(QRect(left, top, width, height));
-    if (!seen) {
+    // The minimum size applies to stored sizes too: a stored width of 0 opens at the stored
+    // place with the minimum width.
+    const QRect outer = StoredBoundsOnScreen(top, left, width, height);
+    if (outer.isNull()) {
         PlaceCentred();
         return;
     }
-    move(left, top);
+    move(outer.topLeft());
     const QSize frame = FrameMargins();
-    resize(width - frame.width(), height - frame.height());
-    pendingOuterSize_ = QSize(width, height);
+    resize(outer.size() - frame);
+    pendingOuterSize_ = outer.size();
     // The frame is known only once the window system has shown it: correct the size then.
     Later([this] {
         const QSize f = FrameMargins();

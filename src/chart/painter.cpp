@@ -3,6 +3,7 @@
 #include "recording/datetime.h"
 #include "recording/simd.h"
 
+#include <QLocale>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -141,6 +142,12 @@ std::int32_t VisibleCount(const RecordingStore& store, const ChartState& s, std:
 
 } // namespace
 
+QString WithLocaleDecimalPoint(QString printed) {
+    const QString point = QLocale().decimalPoint();
+    if (point != QLatin1String(".")) printed.replace(QLatin1Char('.'), point);
+    return printed;
+}
+
 ValueWindow ValueWindowFor(int yShift, int ampIndex) {
     ValueWindow w{};
     w.F = std::ldexp(1.0, 2 - ampIndex);
@@ -166,7 +173,8 @@ std::vector<ValueGridLine> ValueGridLines(const ValueWindow& w, int ampIndex, in
         const std::int64_t q = num >= 0 ? (num + 399) / 400 : -(-num / 400); // ceiling
         const int y = static_cast<int>(bottom - q);
         lines.push_back({y, y - top > 20, QString::asprintf("%d", 20 * k - 80),
-                         QString::asprintf("%*.*f", digits, digits - 2, (0.1 * k - 0.4) * w.F)});
+                         WithLocaleDecimalPoint(QString::asprintf("%*.*f", digits, digits - 2,
+                                                                  (0.1 * k - 0.4) * w.F))});
     }
     return lines;
 }
@@ -433,11 +441,12 @@ ReadoutTexts ReadoutFor(const RecordingStore& store, std::int32_t index, int cha
     ReadoutTexts t;
     t.caption = QString::fromStdString(FormatTimeShort(store.StartTime + r.Time));
     if (ch.Status == 0) {
-        t.oxhb = QString::asprintf("%7.4f", double(ch.OXHb));
-        t.dxhb = QString::asprintf("%7.4f", double(ch.DXHb));
-        t.tohb = QString::asprintf("%7.4f", double(ch.TOHb));
-        t.sto2 = QString::asprintf("%5.1f[%%]", double(ch.StO2) * 100);
-        t.temp = QString::asprintf("%4.1f", double(ch.Temp)) + QString::fromUtf8("[\u2103]");
+        t.oxhb = WithLocaleDecimalPoint(QString::asprintf("%7.4f", double(ch.OXHb)));
+        t.dxhb = WithLocaleDecimalPoint(QString::asprintf("%7.4f", double(ch.DXHb)));
+        t.tohb = WithLocaleDecimalPoint(QString::asprintf("%7.4f", double(ch.TOHb)));
+        t.sto2 = WithLocaleDecimalPoint(QString::asprintf("%5.1f[%%]", double(ch.StO2) * 100));
+        t.temp = WithLocaleDecimalPoint(QString::asprintf("%4.1f", double(ch.Temp))) +
+                 QString::fromUtf8("[\u2103]");
     } else if (ch.Status & (STS_NOCODE | STS_P)) {
         // blank
     } else {

@@ -21,6 +21,10 @@ class QPainter;
 
 namespace tesmora {
 
+/// A number written with printf's "%f" forms, its decimal point the user's (a comma in a German
+/// locale). Only numbers on the screen take the locale: files never do.
+QString WithLocaleDecimalPoint(QString printed);
+
 /// Label widths of the Hb values by scaling index: the decimals are the width minus 2.
 inline constexpr int AmpDigits[7] = {3, 3, 3, 4, 5, 6, 7};
 

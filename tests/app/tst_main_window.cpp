@@ -474,6 +474,22 @@ void TestMainWindow::settingsValues_data() {
     QTest::newRow("small stored size grows")
         << "[Form]\nTop=10\nLeft=20\nWidth=800\nHeight=300\n"
         << 1 << 0 << QList<bool>{true, false, false, true} << QRect(20, 10, 1024, 600);
+    QTest::newRow("no size at a visible place")
+        << "[Form]\nTop=10\nLeft=20\nWidth=0\nHeight=0\n"
+        << 1 << 0 << QList<bool>{true, false, false, true} << QRect(20, 10, 1024, 600);
+    // A size far beyond the screen is cut to its work area (1920 x 1080 here).
+    QTest::newRow("far too large")
+        << "[Form]\nTop=10\nLeft=20\nWidth=99999\nHeight=99999\n"
+        << 1 << 0 << QList<bool>{true, false, false, true} << QRect(0, 0, 1920, 1080);
+    QTest::newRow("too wide, cut and moved in")
+        << "[Form]\nTop=100\nLeft=1500\nWidth=2500\nHeight=700\n"
+        << 1 << 0 << QList<bool>{true, false, false, true} << QRect(0, 100, 1920, 700);
+    QTest::newRow("a size that fits keeps its place, partly off the screen too")
+        << "[Form]\nTop=100\nLeft=1500\nWidth=1900\nHeight=700\n"
+        << 1 << 0 << QList<bool>{true, false, false, true} << QRect(1500, 100, 1900, 700);
+    QTest::newRow("the largest numbers")
+        << "[Form]\nTop=2147483647\nLeft=0\nWidth=2147483647\nHeight=2147483647\n"
+        << 1 << 0 << QList<bool>{true, false, false, true} << QRect();
     QTest::newRow("negative left centres")
         << "[Form]\nTop=10\nLeft=-1300\nWidth=1100\nHeight=700\n"
         << 1 << 0 << QList<bool>{true, false, false, true} << QRect();
