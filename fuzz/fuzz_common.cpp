@@ -57,21 +57,90 @@ LoadOutcome LoadBytes(RecordingStore& store, const std::uint8_t* data, std::size
     return LoadFromSource(store, src, FormatFor(binary ? "x.lqd" : "x.csv"));
 }
 
+namespace {
+
+bool Failed(const LoadOutcome& outcome) {
+    if (outcome.error) return true;
+    for (LoadMessage m : outcome.messages)
+        if (m == LoadMessage::DataFormatError || m == LoadMessage::OverFourChannels) return true;
+    return false;
+}
+
+bool ReachedCapacity(const RecordingStore& store, const LoadOutcome& outcome) {
+    for (LoadMessage m : outcome.messages)
+        if (m == LoadMessage::StoreFull) return true;
+    return store.Full();
+}
+
+// Bitwise, so that NaNs compare as well.
+bool Same(const void* a, const void* b, std::size_t n) {
+    return std::memcmp(a, b, n) == 0;
+}
+
+// The fields a reader writes; the others keep what an earlier load left there.
+bool SameRecord(const SampleRecord& a, const SampleRecord& b, const RecordingStore& store) {
+    if (!Same(&a.Time, &b.Time, sizeof a.Time) || a.Seq != b.Seq) return false;
+    if (store.DataType == 4 && !Same(&a.Batt, &b.Batt, sizeof a.Batt)) return false;
+    for (int c = 0; c < std::clamp(store.ChCount, 0, 4); ++c) {
+        const ChannelData &x = a.Ch[c], &y = b.Ch[c];
+        if (x.Status != y.Status || !Same(&x.OXHb, &y.OXHb, 4 * sizeof(float))) return false;
+        if (store.DataType == 3 && c == 0 && !Same(&x.Temp, &y.Temp, sizeof x.Temp)) return false;
+    }
+    return true;
+}
+
+// FNV-1a: which inputs are also read at the viewer's capacity, the same ones on every run.
+std::uint32_t Hash(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
+    return h;
+}
+
+} // namespace
+
 void CheckLoad(const RecordingStore& store, const LoadOutcome& outcome, bool binary) {
     if (store.DataCount < 0 || store.DataCount > store.Capacity()) Fail("DataCount out of range");
-    bool failed = outcome.error.has_value(), full = false;
-    for (LoadMessage m : outcome.messages) {
-        failed = failed || m == LoadMessage::DataFormatError || m == LoadMessage::OverFourChannels;
-        full = full || m == LoadMessage::StoreFull;
-    }
+    const bool failed = Failed(outcome);
     if (failed && store.DataCount != 0) Fail("a failed load shows samples");
     // "Unable to read anymore." with room left would mean records were dropped for nothing.
-    if (full && !failed && !store.Full()) Fail("store reported full before its capacity");
+    if (ReachedCapacity(store, outcome) && !failed && !store.Full())
+        Fail("store reported full before its capacity");
     if (binary) return;
     const std::uint16_t defined = STS_P | STS_E | STS_NOCODE | STS_FILLED;
     for (std::int32_t j = 0; j < store.DataCount; ++j)
         for (int c = 0; c < store.ChCount && c < 4; ++c)
             if (store.SampleBuff[j].Ch[c].Status & ~defined) Fail("undefined status bits");
+}
+
+void LoadAndCheck(const std::uint8_t* data, std::size_t size, bool binary) {
+    RecordingStore& small = Store();
+    const LoadOutcome outcome = LoadBytes(small, data, size, binary);
+    CheckLoad(small, outcome, binary);
+    // A store that never filled up saw nothing of its capacity: a larger one would hold the same.
+    if (!ReachedCapacity(small, outcome) || small.Capacity() >= SAMPLE_CAPACITY) return;
+    // Most go to a store four times as large, which costs little more; a few to the viewer's.
+    static RecordingStore* larger =
+        new RecordingStore(std::min(4 * small.Capacity(), SAMPLE_CAPACITY));
+    static RecordingStore* viewers = new RecordingStore(SAMPLE_CAPACITY);
+    RecordingStore* const large = Hash(data, size) % kFullSizeShare == 0 ? viewers : larger;
+    const LoadOutcome again = LoadBytes(*large, data, size, binary);
+    CheckLoad(*large, again, binary);
+    // The small store stopped where it was full; the large one reads on from there. Up to
+    // that point the two loads are one: what failed fails, and the records are the same.
+    if (Failed(outcome)) {
+        if (!Failed(again)) Fail("a load that failed in a small store succeeds in a large one");
+        return;
+    }
+    if (Failed(again)) return; // something after the small store's end
+    if (large->DataCount < small.DataCount) Fail("a larger store holds fewer records");
+    if (large->DataType != small.DataType || large->ChCount != small.ChCount ||
+        large->Rate != small.Rate || large->SerialNo != small.SerialNo ||
+        large->PatientID != small.PatientID || large->PatientName != small.PatientName ||
+        !Same(&large->StartTime, &small.StartTime, sizeof small.StartTime))
+        Fail("the header depends on the store's capacity");
+    for (std::int32_t j = 0; j < small.DataCount; ++j)
+        if (!SameRecord(small.SampleBuff[j], large->SampleBuff[j], small))
+            Fail("a full store's records differ from a larger store's");
 }
 
 namespace {

@@ -1,8 +1,11 @@
 #include "app/dialogs.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -12,6 +15,8 @@
 namespace tesmora {
 
 bool QtDialogs::ExecuteFileDialog(QFileDialog& dialog, QString& fileName) {
+    // The name field keeps what was typed into it last time unless it is emptied itself.
+    if (auto* name = dialog.findChild<QLineEdit*>("fileNameEdit")) name->clear();
     if (fileName.isEmpty()) {
         dialog.selectFile(QString());
     } else {
@@ -19,7 +24,12 @@ bool QtDialogs::ExecuteFileDialog(QFileDialog& dialog, QString& fileName) {
         if (info.isAbsolute()) dialog.setDirectory(info.absolutePath());
         dialog.selectFile(info.fileName());
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // A path typed into the name field opens the completer's list; Enter accepts the dialog
+    // with the list still up, and the list, a popup, would take the next click and keys.
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>())
+        if (completer->popup() && completer->popup()->isVisible()) completer->popup()->hide();
+    if (!accepted || dialog.selectedFiles().isEmpty()) return false;
     fileName = dialog.selectedFiles().constFirst();
     return true;
 }

@@ -273,6 +273,10 @@ void MainWindow::CreateControls() {
                  {"none", "3 points", "5 points", "7 points", "9 points", "11 points"}, 0);
     AmpComboBox =
         MakeList(GroupBox5, "AmpComboBox", {"x0.25", "x0.5", "x1", "x2", "x4", "x8", "x16"}, 2);
+    auto* compact = new CompactComboStyle();
+    compact->setParent(this);
+    AveComboBox->setStyle(compact);
+    AmpComboBox->setStyle(compact);
 
     MakeControls(w, kReadout);
     find(ReadoutGroupBox, "ReadoutGroupBox");

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionComplex>
 
 namespace tesmora {
 
@@ -38,6 +39,18 @@ void HorizontalScrollBar::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QScrollBar::keyPressEvent(event);
+}
+
+QRect CompactComboStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                                        SubControl sub, const QWidget* widget) const {
+    if (control == CC_ComboBox && (sub == SC_ComboBoxArrow || sub == SC_ComboBoxEditField)) {
+        constexpr int kArrow = 9; // room for the arrow at the right edge
+        const QRect r = option->rect;
+        return sub == SC_ComboBoxArrow
+                   ? QRect(r.right() - kArrow + 1, r.top(), kArrow, r.height())
+                   : QRect(r.left() + 1, r.top() + 2, r.width() - kArrow - 1, r.height() - 4);
+    }
+    return QProxyStyle::subControlRect(control, option, sub, widget);
 }
 
 void ClientArea::resizeEvent(QResizeEvent*) {

@@ -1,6 +1,7 @@
 #pragma once
 // Small widgets of the main window that only forward their events.
 
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QWidget>
 #include <functional>
@@ -36,6 +37,16 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+};
+
+/// The style of the two 57-pixel lists: the application's, with a narrow arrow and little
+/// padding, so that "11 points" fits the list's width in the window font.
+class CompactComboStyle : public QProxyStyle {
+    Q_OBJECT
+public:
+    using QProxyStyle::QProxyStyle;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override;
 };
 
 /// The window's client area below the menu: reports its resizes so that the window can keep

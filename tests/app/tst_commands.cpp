@@ -1,6 +1,7 @@
 // Save As CSV, printing, the About box and help, in the real window.
 
 #include "app/about_box.h"
+#include "app/fonts.h"
 #include "app/main_window.h"
 #include "app/printing.h"
 #include "loading/load.h"
@@ -10,11 +11,13 @@
 #include "support/text_builder.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -22,6 +25,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -59,6 +63,7 @@ class TestCommands : public QObject {
     }
 
 private slots:
+    void initTestCase() { UseWindowFont(); } // the program's own font, as it starts with
     void init();
     void cleanup();
     void saveAsCsv();
@@ -70,6 +75,7 @@ private slots:
     void printIntoPdf();
     void printSetupCancelled();
     void aboutBox();
+    void listsHoldTheirTexts();
     void help();
     void commandLineAnswersWithoutAWindow_data();
     void commandLineAnswersWithoutAWindow();
@@ -274,6 +280,28 @@ void TestCommands::aboutBox() {
     };
     Action("A1")->trigger();
     QCOMPARE(dialogs.modals, 1);
+    // The title in Tahoma 14 pt bold: bold, as the eye sees it, not only as the font says.
+    auto* title = window->findChild<QDialog*>("Form2")->findChild<QLabel*>("Label1");
+    QCOMPARE(title->font().family(), QString("Tahoma"));
+    QCOMPARE(title->font().pointSize(), 14);
+    QVERIFY(title->font().bold());
+    auto ink = [](const QFont& font) {
+        QImage image(200, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(4, 30, "Tesmora");
+        p.end();
+        int dark = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+        return dark;
+    };
+    QFont regular = title->font();
+    regular.setBold(false);
+    QVERIFY2(ink(title->font()) > ink(regular) * 5 / 4,
+             qPrintable(QString("%1 against %2").arg(ink(title->font())).arg(ink(regular))));
     const QRect owner = window->frameGeometry();
     const QRect work = window->screen()->availableGeometry();
     QCOMPARE(first.left(),
@@ -289,6 +317,21 @@ void TestCommands::aboutBox() {
     dialogs.onModal = [&](QDialog& d) { second = d.frameGeometry(); };
     Action("A1")->trigger();
     QCOMPARE(second.topLeft(), last);
+}
+
+void TestCommands::listsHoldTheirTexts() {
+    // The closed lists keep their 57 x 21 pixels and show every entry whole.
+    for (const char* name : {"AveComboBox", "AmpComboBox"}) {
+        auto* list = window->findChild<QComboBox*>(name);
+        QCOMPARE(list->size(), QSize(57, 21));
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                          QStyle::SC_ComboBoxEditField, list);
+        for (int i = 0; i < list->count(); ++i)
+            QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) + 2 <= field.width(),
+                     qPrintable(list->itemText(i)));
+    }
 }
 
 void TestCommands::help() {
