@@ -63,7 +63,7 @@ void SetLabelText(QLabel* label, const QString& text) {
 // The labels, group boxes and check boxes of the window, in creation order (the chart, the
 // lists, the status bar and the arrangement buttons are made in between, by code).
 enum class Kind { Label, GroupBox, CheckBox };
-struct ControlSpec {
+struct ControlDesign {
     Kind kind;
     const char* name;
     const char* parent; // nullptr: the client area
@@ -73,7 +73,7 @@ struct ControlSpec {
     bool state; // check boxes: checked; labels and group boxes: hidden
 };
 
-constexpr ControlSpec kLoadLabels[] = {
+constexpr ControlDesign kLoadLabels[] = {
     {Kind::Label, "StartTimeLabel", nullptr, {656, 14, 0, 0}, "StartTimeLabel", 0, true},
     {Kind::Label, "EndTimeLabel", nullptr, {656, 32, 0, 0}, "EndTimeLabel", 0, true},
     {Kind::Label, "CountLabel", nullptr, {656, 50, 0, 0}, "CountLabel", 0, true},
@@ -82,7 +82,7 @@ constexpr ControlSpec kLoadLabels[] = {
     {Kind::Label, "Label3", nullptr, {600, 50, 0, 0}, "Count", 0, true},
 };
 
-constexpr ControlSpec kDataSelect[] = {
+constexpr ControlDesign kDataSelect[] = {
     {Kind::GroupBox, "GroupBox1", nullptr, {8, 8, 233, 58}, "Display Data Select", 0, false},
     {Kind::Label, "Region1Data1Label", "GroupBox1", {34, 24, 0, 0}, "OXHb", kRed, false},
     {Kind::Label, "Region1Data2Label", "GroupBox1", {88, 24, 0, 0}, "DXHb", kBlue, false},
@@ -96,7 +96,7 @@ constexpr ControlSpec kDataSelect[] = {
     {Kind::GroupBox, "GroupBox5", nullptr, {375, 8, 96, 58}, "Scaling", 0, false},
 };
 
-constexpr ControlSpec kReadout[] = {
+constexpr ControlDesign kReadout[] = {
     {Kind::GroupBox, "ReadoutGroupBox", nullptr, {918, 400, 80, 129}, "", 0, true},
     {Kind::Label, "OXHbLabel", "ReadoutGroupBox", {8, 24, 0, 0}, "OXHbLabel", kRed, false},
     {Kind::Label, "DXHbLabel", "ReadoutGroupBox", {8, 43, 0, 0}, "DXHbLabel", kBlue, false},
@@ -105,7 +105,7 @@ constexpr ControlSpec kReadout[] = {
     {Kind::Label, "TempLabel", "ReadoutGroupBox", {8, 100, 0, 0}, "TempLabel", 0, false},
 };
 
-constexpr ControlSpec kChannelSelect[] = {
+constexpr ControlDesign kChannelSelect[] = {
     {Kind::GroupBox, "CHGroupBox", nullptr, {918, 80, 80, 121}, "CH Select", 0, true},
     {Kind::CheckBox, "CH1CheckBox", "CHGroupBox", {16, 24, 97, 17}, "CH1", 0, true},
     {Kind::CheckBox, "CH2CheckBox", "CHGroupBox", {16, 47, 97, 17}, "CH2", 0, false},
@@ -115,8 +115,8 @@ constexpr ControlSpec kChannelSelect[] = {
 };
 
 // Makes the controls of a table, each under its parent (made earlier, or the client area).
-void MakeControls(QWidget* client, std::span<const ControlSpec> specs) {
-    for (const ControlSpec& c : specs) {
+void MakeControls(QWidget* client, std::span<const ControlDesign> specs) {
+    for (const ControlDesign& c : specs) {
         QWidget* parent =
             c.parent ? client->findChild<QWidget*>(QString::fromLatin1(c.parent)) : client;
         const QString text = QString::fromLatin1(c.text);

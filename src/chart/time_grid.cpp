@@ -7,7 +7,8 @@ constexpr std::int32_t GridHours[7] = {1, 2, 3, 4, 6, 12, 24};
 } // namespace
 
 std::int32_t CalcTimeGrid(std::int32_t Rate, std::int32_t TimeScale) {
-    // 32-bit arithmetic and unsigned comparisons, wrapping as the original integers do.
+    // The span of 100 pixel columns in ms, in 32 unsigned bits that wrap: past 2^32 ms (a panel
+    // a few pixels wide, zoomed far out) the span starts again from 0 and the grid follows it.
     const std::uint32_t span =
         static_cast<std::uint32_t>(Rate) * static_cast<std::uint32_t>(TimeScale) * 100u;
     const auto tier = [span](const std::int32_t* steps, int count, std::uint32_t unit) {
