@@ -17,5 +17,7 @@ set(TESMORA_CORE_SOURCES
     csv/text_reader.cpp
     loading/formats.cpp
     loading/load.cpp
+    navigation/time_target.cpp
     settings/ini_file.cpp
+    settings/recent_files.cpp
 )

@@ -58,6 +58,10 @@ void QtDialogs::ShowModal(QDialog& dialog) {
     dialog.exec();
 }
 
+bool QtDialogs::Run(QDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
+
 bool QtDialogs::OpenDocument(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -30,6 +30,9 @@ public:
     virtual bool PrinterSetup(QWidget* parent, QPrinter& printer) = 0;
     /// Shows a dialog modally until it is closed.
     virtual void ShowModal(QDialog& dialog) = 0;
+    /// Runs a dialog that asks for something until it is accepted or cancelled; true when
+    /// accepted.
+    virtual bool Run(QDialog& dialog) = 0;
     /// Hands a document to the system's opener; true when it accepted it.
     virtual bool OpenDocument(const QString& path) = 0;
 };
@@ -44,6 +47,7 @@ public:
     void Beep() override {}
     bool PrinterSetup(QWidget*, QPrinter&) override { return false; }
     void ShowModal(QDialog&) override {}
+    bool Run(QDialog&) override { return false; }
     bool OpenDocument(const QString&) override { return false; }
 };
 
@@ -56,6 +60,7 @@ public:
     void Beep() override;
     bool PrinterSetup(QWidget* parent, QPrinter& printer) override;
     void ShowModal(QDialog& dialog) override;
+    bool Run(QDialog& dialog) override;
     bool OpenDocument(const QString& path) override;
 };
 

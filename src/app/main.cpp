@@ -98,7 +98,12 @@ int main(int argc, char** argv) {
     }
     if (!args.isEmpty()) {
         const QString file = args.first();
-        QTimer::singleShot(0, &window, [&window, file] { window.OpenRecording(file); });
+        QTimer::singleShot(0, &window, [&window, file] {
+            // The window says nothing of a file that does not open; the terminal does.
+            QString why;
+            if (!window.OpenRecording(file, &why))
+                std::fprintf(stderr, "tesmora: %s: %s\n", qPrintable(file), qPrintable(why));
+        });
     }
     return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "app/about_box.h"
 #include "app/glyphs.h"
+#include "app/go_to_time_dialog.h"
 #include "app/printing.h"
 #include "app/widgets.h"
 #include "chart/layout.h"
@@ -19,12 +20,15 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPrinter>
 #include <QScreen>
@@ -32,6 +36,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
+#include <algorithm>
 #include <span>
 #include <type_traits>
 
@@ -221,10 +227,24 @@ void MainWindow::CreateMenu() {
     separator(file, "N2");
     U1 = item(file, "U1", "Print Setup(&U)", &MainWindow::U1Click);
     P1 = item(file, "P1", "Print(&P)", &MainWindow::P1Click);
+    separator(file, "N5");
+    RecentFiles1 = Named(file->addMenu("Recent Files(&R)"), "RecentFiles1");
     separator(file, "N3");
     X1 = item(file, "X1", "Exit(&X)", &MainWindow::X1Click);
     QMenu* view = Named(bar->addMenu("View(&V)"), "N1");
     I1 = item(view, "I1", "Initialize View Settings(&I)", &MainWindow::I1Click);
+    separator(view, "N6");
+    ZoomIn1 = item(view, "ZoomIn1", "Zoom In(&Z)", &MainWindow::ZoomIn1Click);
+    ZoomIn1->setShortcuts({QKeySequence("Ctrl++"), QKeySequence("+"), QKeySequence("Ctrl+=")});
+    ZoomOut1 = item(view, "ZoomOut1", "Zoom Out(&T)", &MainWindow::ZoomOut1Click);
+    ZoomOut1->setShortcuts({QKeySequence("Ctrl+-"), QKeySequence("-")});
+    WholeRecording1 =
+        item(view, "WholeRecording1", "Whole Recording(&W)", &MainWindow::WholeRecording1Click);
+    WholeRecording1->setShortcut(QKeySequence("Ctrl+0"));
+    separator(view, "N7");
+    GoToTime1 = item(view, "GoToTime1", "Go To Time...(&G)", &MainWindow::GoToTime1Click);
+    GoToTime1->setShortcut(QKeySequence("Ctrl+G"));
+    for (QAction* a : {ZoomIn1, ZoomOut1, WholeRecording1, GoToTime1}) a->setEnabled(false);
     QMenu* help = Named(bar->addMenu("Help(&H)"), "H1");
     H2 = item(help, "H2", "Help(&H)", &MainWindow::H2Click);
     A1 = item(help, "A1", "About(&A)", &MainWindow::A1Click);
@@ -290,6 +310,11 @@ void MainWindow::CreateControls() {
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(kStatusHeight);
     setStatusBar(StatusBar1);
+    // Beside the status text, which the load owns: a note on what a drop left unopened.
+    DropNoteLabel = Named(new QLabel(StatusBar1), "DropNoteLabel");
+    StatusBar1->addPermanentWidget(DropNoteLabel);
+    DropNoteLabel->hide();
+    setAcceptDrops(true);
 
     MakeControls(w, kChannelSelect);
     find(CHGroupBox, "CHGroupBox");
@@ -318,6 +343,15 @@ void MainWindow::WireControls() {
     PaintBox1->onMouseUp = Guarded<Qt::MouseButton, QPoint>(
         [this](Qt::MouseButton b, QPoint p) { PaintBox1MouseUp(b, p.x(), p.y()); });
     PaintBox1->onDblClick = Guarded<>([this] { PaintBox1DblClick(); });
+    PaintBox1->onWheel = Guarded<QPoint, Qt::KeyboardModifiers, QPoint>(
+        [this](QPoint d, Qt::KeyboardModifiers m, QPoint at) { PaintBox1Wheel(d, m, at); });
+    PaintBox1->onPinch =
+        Guarded<double, QPoint>([this](double v, QPoint at) { PaintBox1Pinch(v, at); });
+    PaintBox1->onKey = [this](int key, Qt::KeyboardModifiers m) {
+        bool handled = false;
+        Guard([&] { handled = PaintBox1Key(key, m); });
+        return handled;
+    };
     Wire(ScrollBar1, &QScrollBar::valueChanged, [this] { ScrollBar1Change(); });
     // Setting a check box's state from the program runs its handler too, as a click does.
     for (QCheckBox* box : Region1DataCheckBox)
@@ -357,7 +391,7 @@ void MainWindow::CreateDialogs() {
     OpenDialog1 = Named(new QFileDialog(this), "OpenDialog1");
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setNameFilters({"lqd files (*.lqd)", "csv files (*.csv)"});
+    OpenDialog1->setNameFilters({"lqd files (*.lqd)", "csv files (*.csv)", "All files (*)"});
     OpenDialog1->setDefaultSuffix("lqd");
     SaveDialog1 = Named(new QFileDialog(this), "SaveDialog1");
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
@@ -517,8 +551,9 @@ void MainWindow::O1Click() {
     OpenRecording(fileName);
 }
 
-void MainWindow::OpenRecording(const QString& fileName) {
+bool MainWindow::OpenRecording(const QString& fileName, QString* openError) {
     openFileName_ = fileName;
+    bool opened = false;
     Guard([&] {
         BusyCursor busy;
         LoadObserver observer;
@@ -529,6 +564,8 @@ void MainWindow::OpenRecording(const QString& fileName) {
             chart_.YShift = 0;
             chart_.TimeScale = 1;
             StatusBar1->clearMessage();
+            DropNoteLabel->hide();
+            wheel_.Reset();
             busy.Begin();
             // Let the cleared status bar and the cursor show before the read; no user input.
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -546,11 +583,24 @@ void MainWindow::OpenRecording(const QString& fileName) {
             LoadRecording(store_, QFile::encodeName(fileName).toStdString(), observer);
         busy.End();
         loading_ = false;
-        if (!outcome.opened) return; // nothing changes
+        if (!outcome.opened) { // nothing changes
+            if (openError) *openError = QString::fromStdString(outcome.openError);
+            return;
+        }
+        opened = true;
         paintErrorShown_ = false;
         ShowRecordingState(fileName, outcome.binary);
+        if (store_.DataCount > 0) {
+            // The recording goes first in the recent files, and the open dialog starts in its
+            // folder next time.
+            const QFileInfo info(fileName);
+            recent_.Add(QFile::encodeName(info.absoluteFilePath()).toStdString());
+            OpenDialog1->setDirectory(info.absolutePath());
+            UpdateRecentMenu();
+        }
         if (outcome.error) ShowError(QString::fromStdString(*outcome.error));
     });
+    return opened;
 }
 
 void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
@@ -580,6 +630,7 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
         GetSettings();
         CalcCompareData(store_, std::max(AveComboBox->currentIndex(), 0));
         S1->setEnabled(binary);
+        for (QAction* a : {ZoomIn1, ZoomOut1, WholeRecording1, GoToTime1}) a->setEnabled(true);
     } else {
         for (QLabel* l : loadLabels) l->hide();
         ArrangeGroupBox->hide();
@@ -588,6 +639,7 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
         // paint without samples leaves it as it is.
         ReadoutGroupBox->hide();
         S1->setEnabled(false);
+        for (QAction* a : {ZoomIn1, ZoomOut1, WholeRecording1, GoToTime1}) a->setEnabled(false);
     }
     FitScrollBar(RangeChange::Load);
     TempLabel->setVisible(store_.DataType == 3);
@@ -776,6 +828,159 @@ void MainWindow::I1Click() {
     Apply(gestures_.InitializeView(chart_, store_.Rate, ScrollBar()));
 }
 
+// --- Navigation beyond the drags ---
+
+void MainWindow::ApplyView(const ViewChange& change) {
+    // The bar first, its change handler seeing the zoom in force, as after a drag.
+    if (change.scrollTo) ScrollBar1->setValue(*change.scrollTo);
+    bool repaint = false;
+    if (change.timeScale) repaint = SetTimeScale(chart_, *change.timeScale, store_.Rate);
+    if (change.yShift && *change.yShift != chart_.YShift) {
+        chart_.YShift = *change.yShift;
+        repaint = true;
+    }
+    if (repaint) RefreshChart();
+}
+
+int MainWindow::PanelOffset(QPoint at) const {
+    int p = 0; // the panel under the pointer, or one in the pointer's column
+    bool found = false;
+    for (int k = 0; k < panels_ && !found; ++k) {
+        const bool inColumn = chart_.ChLeft[k] <= at.x() && at.x() <= chart_.ChRight[k];
+        if (inColumn) p = k;
+        found = inColumn && chart_.ChTop[k] <= at.y() && at.y() <= chart_.ChBottom[k];
+    }
+    return std::clamp(at.x() - chart_.ChLeft[p], 0, std::max(chart_.PlotWidth, 0));
+}
+
+void MainWindow::PaintBox1Wheel(QPoint delta, Qt::KeyboardModifiers modifiers, QPoint at) {
+    if (store_.DataCount == 0) return;
+    if (modifiers & Qt::ControlModifier) {
+        ApplyView(wheel_.Zoom(chart_, ScrollBar(), delta.y() != 0 ? delta.y() : delta.x(),
+                              PanelOffset(at)));
+        return;
+    }
+    // Vertical, with Shift, or horizontal: all scroll in time.
+    ApplyView(wheel_.Scroll(chart_, ScrollBar(), delta.x() != 0 ? delta.x() : delta.y()));
+}
+
+void MainWindow::PaintBox1Pinch(double scale, QPoint at) {
+    if (store_.DataCount == 0) return;
+    ApplyView(wheel_.Pinch(chart_, ScrollBar(), scale, PanelOffset(at)));
+}
+
+bool MainWindow::PaintBox1Key(int key, Qt::KeyboardModifiers modifiers) {
+    static const struct {
+        int key;
+        ChartKey action;
+    } keys[] = {{Qt::Key_Left, ChartKey::Left},     {Qt::Key_Right, ChartKey::Right},
+                {Qt::Key_PageUp, ChartKey::PageUp}, {Qt::Key_PageDown, ChartKey::PageDown},
+                {Qt::Key_Home, ChartKey::Home},     {Qt::Key_End, ChartKey::End},
+                {Qt::Key_Plus, ChartKey::ZoomIn},   {Qt::Key_Equal, ChartKey::ZoomIn},
+                {Qt::Key_Minus, ChartKey::ZoomOut}, {Qt::Key_Up, ChartKey::Up},
+                {Qt::Key_Down, ChartKey::Down}};
+    if (modifiers & (Qt::AltModifier | Qt::MetaModifier)) return false;
+    for (const auto& k : keys) {
+        if (k.key != key) continue;
+        ApplyView(KeyNavigation(chart_, ScrollBar(), store_.DataCount, k.action));
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::ZoomIn1Click() {
+    ApplyView(KeyNavigation(chart_, ScrollBar(), store_.DataCount, ChartKey::ZoomIn));
+}
+
+void MainWindow::ZoomOut1Click() {
+    ApplyView(KeyNavigation(chart_, ScrollBar(), store_.DataCount, ChartKey::ZoomOut));
+}
+
+void MainWindow::WholeRecording1Click() {
+    if (store_.DataCount == 0) return;
+    ViewChange change;
+    if (!ScrollBar1->isHidden() && ScrollBar1->value() != 0) change.scrollTo = 0;
+    change.timeScale = chart_.TimeScaleMax;
+    ApplyView(change);
+}
+
+void MainWindow::CentreOn(std::int32_t index) {
+    const ScrollBarState bar = ScrollBar();
+    const int position = PositionFor(index, chart_.PlotWidth / 2, chart_.TimeScale, bar);
+    if (bar.visible && position != bar.position) ScrollBar1->setValue(position);
+    if (chart_.TimeScale == 1 && panels_ > 0) {
+        chart_.CursorIndex = index;
+        if (chart_.CursorCh < 0) chart_.CursorCh = 0;
+    }
+    RefreshChart();
+}
+
+void MainWindow::GoToTime1Click() {
+    if (store_.DataCount == 0) return;
+    GoToTimeDialog dialog({store_.StartTime, store_.Rate, store_.DataCount}, this);
+    if (!dialogs_.Run(dialog)) return;
+    CentreOn(dialog.Target());
+}
+
+void MainWindow::UpdateRecentMenu() {
+    RecentFiles1->clear();
+    const std::vector<std::string>& files = recent_.Files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const int k = static_cast<int>(i);
+        // "&&" keeps an ampersand of the path from becoming an access key.
+        const QString path = QFile::decodeName(QByteArray::fromStdString(files[i]));
+        QAction* a = RecentFiles1->addAction(
+            QString("&%1 %2").arg(k + 1).arg(QString(path).replace("&", "&&")));
+        a->setObjectName(QString("RecentFile%1").arg(k + 1));
+        Wire(a, &QAction::triggered, [this, k] { OpenRecent(k); });
+    }
+    RecentFiles1->addSeparator();
+    ClearRecent1 = Named(RecentFiles1->addAction("Clear Recent Files(&C)"), "ClearRecent1");
+    Wire(ClearRecent1, &QAction::triggered, [this] { ClearRecent1Click(); });
+    ClearRecent1->setEnabled(!files.empty());
+}
+
+void MainWindow::OpenRecent(int k) {
+    if (k < 0 || static_cast<std::size_t>(k) >= recent_.Files().size()) return;
+    const std::string path = recent_.Files()[static_cast<std::size_t>(k)];
+    // A recent file that is gone ends as an unopenable file does, and leaves the list.
+    if (!OpenRecording(QFile::decodeName(QByteArray::fromStdString(path)))) {
+        recent_.Remove(path);
+        UpdateRecentMenu();
+    }
+}
+
+void MainWindow::ClearRecent1Click() {
+    recent_.Clear();
+    UpdateRecentMenu();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    const bool files =
+        std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
+    if (!loading_ && files) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    Guard([&] {
+        QStringList paths;
+        for (const QUrl& url : event->mimeData()->urls())
+            if (url.isLocalFile()) paths << url.toLocalFile();
+        if (loading_ || paths.isEmpty()) { // a load is running, or nothing to open
+            event->ignore();
+            return;
+        }
+        event->acceptProposedAction();
+        OpenRecording(paths.first()); // as if chosen in "Open(&O)"
+        if (paths.size() > 1) {
+            DropNoteLabel->setText(
+                QString("Only the first of %1 dropped files was opened.").arg(paths.size()));
+            DropNoteLabel->show();
+        }
+    });
+}
+
 // --- Settings file ---
 
 bool MainWindow::event(QEvent* event) {
@@ -887,6 +1092,10 @@ void MainWindow::FormShow() {
     for (int k = 0; k < 4; ++k)
         Region1DataCheckBox[k]->setChecked(
             ini.ReadBool("Settings", QString("Check%1").arg(k + 1).toStdString(), defaults[k]));
+    recent_ = RecentFiles::Read(ini);
+    UpdateRecentMenu();
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(recent_.LastFolder()));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) OpenDialog1->setDirectory(folder);
 }
 
 void MainWindow::FormClose() {
@@ -903,6 +1112,7 @@ void MainWindow::FormClose() {
     for (int k = 0; k < 4; ++k)
         ini.WriteBool("Settings", QString("Check%1").arg(k + 1).toStdString(),
                       Region1DataCheckBox[k]->isChecked());
+    recent_.Write(ini); // a section of its own, after the ten keys
 
     // A settings file the user made read-only is never replaced.
     const std::string path = QFile::encodeName(settingsPath_).toStdString();

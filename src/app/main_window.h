@@ -4,8 +4,10 @@
 #include "app/dialogs.h"
 #include "chart/chart_state.h"
 #include "chart/gestures.h"
+#include "chart/navigation.h"
 #include "chart/painter.h"
 #include "recording/store.h"
+#include "settings/recent_files.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,6 +23,7 @@ class QComboBox;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QScrollBar;
 class QStatusBar;
 class QToolButton;
@@ -46,8 +49,9 @@ public:
     /// Called after each paint of the chart that showed samples (for measurements).
     std::function<void()> onChartPainted;
 
-    /// The Open command after its dialog: loads fileName and sets the window up for it.
-    void OpenRecording(const QString& fileName);
+    /// The Open command after its dialog: loads fileName and sets the window up for it. False
+    /// when the file did not open (nothing changed then); openError tells why.
+    bool OpenRecording(const QString& fileName, QString* openError = nullptr);
 
     /// The application's general error handler: the beep, then the error's text under the
     /// program's name with the error icon.
@@ -62,8 +66,15 @@ public:
     void H2Click();
     void A1Click();
     void I1Click();
+    void ZoomIn1Click();
+    void ZoomOut1Click();
+    void WholeRecording1Click();
+    void GoToTime1Click();
+    void ClearRecent1Click();
 
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +120,18 @@ private:
     void PaintBox1MouseUp(Qt::MouseButton button, int x, int y);
     void PaintBox1DblClick();
     void ScrollBar1Change();
+    void PaintBox1Wheel(QPoint delta, Qt::KeyboardModifiers modifiers, QPoint at);
+    void PaintBox1Pinch(double scale, QPoint at);
+    bool PaintBox1Key(int key, Qt::KeyboardModifiers modifiers);
+    /// Carries out a move of the view through the scroll bar and the zoom step of the drags.
+    void ApplyView(const ViewChange& change);
+    /// The pixel column under the pointer, counted from the left edge of its panel.
+    int PanelOffset(QPoint at) const;
+    /// Scrolls so that sample `index` lies at the chart's centre; at full resolution the
+    /// cursor goes there too.
+    void CentreOn(std::int32_t index);
+    void OpenRecent(int k);
+    void UpdateRecentMenu();
 
     /// The layout of the chart's panels for the current controls (no widget changes).
     /// Returns the panel count.
@@ -153,6 +176,8 @@ private:
     RecordingStore store_;
     ChartState chart_;
     Gestures gestures_;
+    WheelNavigation wheel_;
+    RecentFiles recent_;
     PaintCache paintCache_;
     bool shown_ = false;
     bool loading_ = false;         // a load is half done: the store is not to be shown
@@ -180,6 +205,9 @@ private:
     QGroupBox* ArrangeGroupBox;
     QToolButton *SpeedButton1, *SpeedButton2;
     QAction *O1, *S1, *U1, *P1, *X1, *I1, *H2, *A1;
+    QAction *ZoomIn1, *ZoomOut1, *WholeRecording1, *GoToTime1, *ClearRecent1;
+    QMenu* RecentFiles1;
+    QLabel* DropNoteLabel;
     QFileDialog *OpenDialog1, *SaveDialog1;
     AboutBox* Form2;
     ClientArea* client_;

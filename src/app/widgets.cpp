@@ -6,6 +6,34 @@
 
 namespace tesmora {
 
+ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+bool ChartWidget::event(QEvent* event) {
+    if (event->type() == QEvent::NativeGesture) {
+        auto* gesture = static_cast<QNativeGestureEvent*>(event);
+        if (gesture->gestureType() == Qt::ZoomNativeGesture) {
+            if (onPinch) onPinch(gesture->value(), gesture->position().toPoint());
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void ChartWidget::wheelEvent(QWheelEvent* event) {
+    if (onWheel) onWheel(event->angleDelta(), event->modifiers(), event->position().toPoint());
+    event->accept();
+}
+
+void ChartWidget::keyPressEvent(QKeyEvent* event) {
+    if (onKey && onKey(event->key(), event->modifiers())) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void ChartWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (onPaint) onPaint(painter);

@@ -13,13 +13,23 @@ namespace tesmora {
 class ChartWidget : public QWidget {
     Q_OBJECT
 public:
-    explicit ChartWidget(QWidget* parent) : QWidget(parent) {}
+    /// Takes the keyboard focus when clicked (it is no tab stop).
+    explicit ChartWidget(QWidget* parent);
     std::function<void(QPainter&)> onPaint;
     std::function<void(Qt::MouseButton, QPoint)> onMouseDown, onMouseUp;
     std::function<void(Qt::MouseButtons, QPoint)> onMouseMove;
     std::function<void()> onDblClick;
+    /// The wheel: its angle delta (x horizontal, y vertical), the modifiers, the pointer.
+    std::function<void(QPoint, Qt::KeyboardModifiers, QPoint)> onWheel;
+    /// A touchpad pinch: Qt's zoom value (0.1 is ten percent larger) and the pointer.
+    std::function<void(double, QPoint)> onPinch;
+    /// A key; true when it was the chart's.
+    std::function<bool(int, Qt::KeyboardModifiers)> onKey;
 
 protected:
+    bool event(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

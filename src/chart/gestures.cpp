@@ -1,5 +1,6 @@
 #include "chart/gestures.h"
 
+#include "chart/navigation.h"
 #include "chart/time_grid.h"
 
 #include <algorithm>
@@ -47,12 +48,7 @@ GestureEffect Gestures::MouseMove(bool leftHeld, bool middleHeld, int x, int y, 
         }
     } else if (DragAxis == 0) {
         // Zoom: one sample per pixel column per 50 pixels; the first visible sample stays.
-        const int t = std::clamp(DownTimeScale - dx / 50, 1, std::max(s.TimeScaleMax, 1));
-        if (t != s.TimeScale) {
-            s.TimeScale = t;
-            s.GridTime = CalcTimeGrid(rate, s.TimeScale);
-            effect.repaint = true;
-        }
+        if (SetTimeScale(s, DownTimeScale - dx / 50, rate)) effect.repaint = true;
     }
     return effect;
 }

@@ -127,6 +127,13 @@ void IniFile::WriteBool(std::string_view section, std::string_view key, bool val
     WriteString(section, key, value ? "1" : "0");
 }
 
+void IniFile::RemoveKey(std::string_view section, std::string_view key) {
+    const int header = FindSection(section);
+    if (header < 0) return;
+    if (const int at = FindKey(header, key); at >= 0)
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 std::string IniFile::Text() const {
     std::string out;
     for (std::size_t i = 0; i < lines_.size(); ++i) {

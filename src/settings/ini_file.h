@@ -27,6 +27,8 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+    /// Removes the key's line, if there is one; every other line stays.
+    void RemoveKey(std::string_view section, std::string_view key);
 
     /// The file's text: the lines read, as they were, and the lines written, with the line
     /// ends the file has ("\n" for a new file).

@@ -185,11 +185,48 @@ void TestMainWindow::menuAsDesigned() {
                                                           : qobject_cast<QMenu*>(o)->title();
         QCOMPARE(caption, QString(item.caption));
     }
-    const QList<QAction*> file = window->findChild<QMenu*>("F1")->actions();
-    QStringList names;
-    for (QAction* a : file) names << (a->isSeparator() ? "-" + a->objectName() : a->objectName());
-    QCOMPARE(names, QStringList({"O1", "-N4", "S1", "-N2", "U1", "P1", "-N3", "X1"}));
+    // The items of each menu in order: the program's own, with the recent files before the
+    // exit item's separator and the navigation commands below "Initialize View Settings".
+    auto names = [this](const char* menu) {
+        QStringList out;
+        for (QAction* a : window->findChild<QMenu*>(menu)->actions())
+            out << (a->isSeparator() ? "-" + a->objectName()
+                    : a->menu()      ? a->menu()->objectName()
+                                     : a->objectName());
+        return out;
+    };
+    QCOMPARE(names("F1"), QStringList({"O1", "-N4", "S1", "-N2", "U1", "P1", "-N5", "RecentFiles1",
+                                       "-N3", "X1"}));
+    QCOMPARE(names("N1"), QStringList({"I1", "-N6", "ZoomIn1", "ZoomOut1", "WholeRecording1", "-N7",
+                                       "GoToTime1"}));
     QVERIFY(!Action("S1")->isEnabled());
+    // No two items of the menu bar share an access key, the new ones included.
+    QStringList keys;
+    for (QMenu* m : window->findChildren<QMenu*>()) {
+        if (m->parent() != window->menuBar()) continue;
+        for (QAction* a : m->actions()) {
+            const QString text = a->menu() ? a->menu()->title() : a->text();
+            const int amp = text.indexOf('&');
+            if (a->isSeparator() || amp < 0) continue;
+            const QString key = m->objectName() + ":" + text.mid(amp + 1, 1).toUpper();
+            QVERIFY2(!keys.contains(key), qPrintable(key));
+            keys << key;
+        }
+    }
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* shortcut;
+    } added[] = {{"ZoomIn1", "Zoom In(&Z)", "Ctrl++"},
+                 {"ZoomOut1", "Zoom Out(&T)", "Ctrl+-"},
+                 {"WholeRecording1", "Whole Recording(&W)", "Ctrl+0"},
+                 {"GoToTime1", "Go To Time...(&G)", "Ctrl+G"}};
+    for (const auto& a : added) {
+        QCOMPARE(Action(a.name)->text(), QString(a.caption));
+        QCOMPARE(Action(a.name)->shortcut().toString(), QString(a.shortcut));
+        QVERIFY(!Action(a.name)->isEnabled()); // until a recording is loaded
+    }
+    QCOMPARE(window->findChild<QMenu*>("RecentFiles1")->title(), QString("Recent Files(&R)"));
 }
 
 void TestMainWindow::opensEachKind_data() {

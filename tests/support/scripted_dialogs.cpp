@@ -39,6 +39,16 @@ void ScriptedDialogs::ShowModal(QDialog& dialog) {
     dialog.accept();
 }
 
+bool ScriptedDialogs::Run(QDialog& dialog) {
+    ++runs;
+    if (!onRun) qFatal("a dialog was run that the test did not expect");
+    dialog.setResult(QDialog::Rejected);
+    dialog.show();
+    onRun(dialog);
+    if (dialog.isVisible()) dialog.reject();
+    return dialog.result() == QDialog::Accepted;
+}
+
 bool ScriptedDialogs::OpenDocument(const QString& path) {
     opened << path;
     return openerAccepts;

@@ -42,6 +42,11 @@ public:
     std::function<void(QDialog&)> onModal;
     int modals = 0;
     void ShowModal(QDialog& dialog) override;
+    /// A dialog that asks for something is shown and handed to onRun, which fills it in and
+    /// presses its buttons as a user would; still open afterwards, it is cancelled.
+    std::function<void(QDialog&)> onRun;
+    int runs = 0;
+    bool Run(QDialog& dialog) override;
     /// Documents handed to the opener; it accepts them when openerAccepts.
     QStringList opened;
     bool openerAccepts = true;
