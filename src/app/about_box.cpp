@@ -2,6 +2,7 @@
 
 #include "app/artwork.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -52,7 +53,7 @@ AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
     Image1->setObjectName("Image1");
     Image1->setGeometry(2, 2, 149, 48);
     Image1->setAlignment(Qt::AlignCenter);
-    Image1->setPixmap(TesmoraLogo());
+    Image1->setPixmap(TesmoraLogo(qApp->devicePixelRatio())); // sharp on the densest screen
 
     OkButton = new QPushButton("OK", this);
     OkButton->setObjectName("OkButton");

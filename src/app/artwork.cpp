@@ -24,8 +24,10 @@ const QColor kPurple(128, 0, 128), kRed(255, 0, 0);
 
 } // namespace
 
-QPixmap TesmoraLogo() {
-    QImage image(127, 36, QImage::Format_ARGB32_Premultiplied);
+QPixmap TesmoraLogo(qreal ratio) {
+    ratio = std::clamp(ratio, 1.0, 8.0);
+    QImage image(QSize(127, 36) * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);

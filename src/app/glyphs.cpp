@@ -20,4 +20,16 @@ QPixmap ArrangementGlyph(int tag) {
     return QPixmap::fromImage(image);
 }
 
+QIcon ArrangementIcon(int tag) {
+    QIcon icon;
+    const QImage image = ArrangementGlyph(tag).toImage();
+    for (int ratio : {1, 2, 3}) {
+        QPixmap pixmap = QPixmap::fromImage(
+            image.scaled(image.size() * ratio, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+        pixmap.setDevicePixelRatio(ratio);
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace tesmora

@@ -326,7 +326,7 @@ void MainWindow::CreateControls() {
             Named(new QToolButton(ArrangeGroupBox), tag == 0 ? "SpeedButton1" : "SpeedButton2");
         button->setGeometry(tag == 0 ? 11 : 58, 19, 28, 28);
         button->setAutoRaise(true);
-        button->setIcon(ArrangementGlyph(tag));
+        button->setIcon(ArrangementIcon(tag));
         button->setIconSize(QSize(20, 20));
         button->setProperty("tag", tag);
         button->setFocusPolicy(Qt::NoFocus); // picture buttons are no tab stops

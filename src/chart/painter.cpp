@@ -31,12 +31,24 @@ int Width(const QFontMetrics& fm, const QString& text, PaintCache* cache) {
     return cache ? cache->Width(text, fm) : fm.horizontalAdvance(text);
 }
 
-// A 1-pixel line from (x0, y0) up to but excluding (x1, y1); horizontal or vertical only.
-void LineTo(QPainter& painter, int x0, int y0, int x1, int y1) {
+// A line one pixel wide from (x0, y0) up to but excluding (x1, y1); horizontal or vertical
+// only. Filled as a rectangle, so that on a screen of two device pixels per pixel it covers
+// both, as everything else of the chart does.
+void LineTo(QPainter& painter, const QColor& color, int x0, int y0, int x1, int y1) {
     if (x0 == x1 && y0 == y1) return;
     const int ex = x1 + (x1 > x0 ? -1 : x1 < x0 ? 1 : 0);
     const int ey = y1 + (y1 > y0 ? -1 : y1 < y0 ? 1 : 0);
-    painter.drawLine(x0, y0, ex, ey);
+    painter.fillRect(QRect(QPoint(std::min(x0, ex), std::min(y0, ey)),
+                           QPoint(std::max(x0, ex), std::max(y0, ey))),
+                     color);
+}
+
+// The outline of a rectangle: columns left..right and rows top..bottom, both included.
+void Outline(QPainter& painter, const QColor& color, int left, int top, int right, int bottom) {
+    painter.fillRect(QRect(QPoint(left, top), QPoint(right, top)), color);
+    painter.fillRect(QRect(QPoint(left, bottom), QPoint(right, bottom)), color);
+    painter.fillRect(QRect(QPoint(left, top), QPoint(left, bottom)), color);
+    painter.fillRect(QRect(QPoint(right, top), QPoint(right, bottom)), color);
 }
 
 // "h:nn:ss" with hours counting on past 24.
@@ -180,11 +192,16 @@ std::vector<ValueGridLine> ValueGridLines(const ValueWindow& w, int ampIndex, in
 }
 
 void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0,
-                const ValueWindow& w, std::vector<PanelScan>& out) {
+                const ValueWindow& w, std::vector<PanelScan>& out, int scale) {
     out.resize(static_cast<std::size_t>(std::max(n, 0)));
+    scale = std::max(scale, 1);
     const std::int32_t count = VisibleCount(store, s, s0);
     const int ts = std::max(s.TimeScale, 1);
-    const std::int32_t columns = (count + ts - 1) / ts;
+    // Device columns: sample j lies in column j * scale / ts of its panel, so a column holds
+    // the samples from ceil(c * ts / scale) on. With fewer samples per pixel than device
+    // pixels per pixel, some columns hold none.
+    const std::int64_t columns =
+        count > 0 ? (std::int64_t{count - 1} * scale) / ts + 1 : std::int64_t{0};
 
     // A column's values: its first and last, and its extremes with NaN taken as the lowest
     // value there is (it is drawn on the bottom edge, as values below the window are).
@@ -192,12 +209,15 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
         float first, last, lo, hi;
     };
     std::vector<ValueSpan> spans[4][4];
+    std::vector<std::int32_t> at; // the device column of each span, and its sample count
+    std::vector<std::int32_t> held;
     BandWalk walks[4];
     for (int p = 0; p < n; ++p) {
         out[p].bands.clear();
         for (int k = 0; k < 4; ++k) {
             out[p].trace[k].clear();
-            spans[p][k].resize(s.ShowData[k] ? static_cast<std::size_t>(columns) : 0);
+            spans[p][k].clear();
+            if (s.ShowData[k]) spans[p][k].reserve(static_cast<std::size_t>(columns));
         }
     }
 
@@ -205,8 +225,11 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
     // values of a channel lie side by side and are taken together.
     const SampleRecord* const buf = store.SampleBuff.get() + s0;
     constexpr float kLowest = -std::numeric_limits<float>::infinity();
-    for (std::int32_t col = 0, j = 0; col < columns; ++col) {
-        const std::int32_t end = std::min(j + ts, count);
+    for (std::int64_t col = 0; col < columns; ++col) {
+        const auto j = static_cast<std::int32_t>((col * ts + scale - 1) / scale);
+        const auto end = static_cast<std::int32_t>(
+            std::min<std::int64_t>(((col + 1) * ts + scale - 1) / scale, count));
+        if (j >= end) continue; // no sample in this device column
         Quad lo[4], hi[4], nan[4];
         for (int p = 0; p < n; ++p) {
             lo[p] = Quad::Fill(std::numeric_limits<float>::infinity());
@@ -228,6 +251,8 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
                 nan[p] = Or(nan[p], Unordered(v)); // ...and is noted here
             }
         }
+        at.push_back(static_cast<std::int32_t>(col));
+        held.push_back(end - j);
         for (int p = 0; p < n; ++p) {
             const ChannelData& a = buf[j].Ave[s.ChSlot[p]];
             const ChannelData& z = buf[end - 1].Ave[s.ChSlot[p]];
@@ -237,44 +262,44 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
             nan[p].Store(q);
             for (int k = 0; k < 4; ++k)
                 if (s.ShowData[k])
-                    spans[p][k][static_cast<std::size_t>(col)] = {
-                        ChannelValue(a, k), ChannelValue(z, k), q[k] != 0 ? kLowest : l[k], h[k]};
+                    spans[p][k].push_back(
+                        {ChannelValue(a, k), ChannelValue(z, k), q[k] != 0 ? kLowest : l[k], h[k]});
         }
-        j = end;
     }
     for (int p = 0; p < n; ++p) walks[p].Finish(count, s.ChLeft[p], ts, out[p].bands);
 
-    // Rows per column; the mapping to rows falls as values rise, so the highest value gives
-    // the lowest row.
-    const double hScale = s.PlotHeight / (w.hHi - w.hLo);
+    // Rows per column, in device pixels; the mapping to rows falls as values rise, so the
+    // highest value gives the lowest row.
+    const double hScale = s.PlotHeight / (w.hHi - w.hLo) * scale;
     for (int p = 0; p < n; ++p) {
-        const int top = s.ChTop[p], bottom = s.ChBottom[p];
+        const int top = s.ChTop[p] * scale, bottom = s.ChBottom[p] * scale;
         for (int k = 0; k < 4; ++k) {
             if (!s.ShowData[k]) continue;
             std::vector<ColumnSpan>& rows = out[p].trace[k];
-            rows.resize(static_cast<std::size_t>(columns));
-            for (std::int32_t col = 0; col < columns; ++col) {
-                const ValueSpan& v = spans[p][k][static_cast<std::size_t>(col)];
+            rows.resize(at.size());
+            for (std::size_t i = 0; i < at.size(); ++i) {
+                const ValueSpan& v = spans[p][k][i];
                 auto row = [&](float x) {
-                    return TraceRow(x, k, w, top, bottom, s.PlotHeight, hScale);
+                    return TraceRow(x, k, w, top, bottom, s.PlotHeight * scale, hScale);
                 };
-                rows[static_cast<std::size_t>(col)] = {row(v.first), row(v.hi), row(v.lo),
-                                                       row(v.last), std::min(ts, count - col * ts)};
+                rows[i] = {at[i], row(v.first), row(v.hi), row(v.lo), row(v.last), held[i]};
             }
         }
     }
 }
 
-TraceLayer::TraceLayer(QRect area) {
-    Clear(area);
+TraceLayer::TraceLayer(QRect area, int scale) {
+    Clear(area, scale);
 }
 
-void TraceLayer::Clear(QRect area) {
+void TraceLayer::Clear(QRect area, int scale) {
     area_ = area;
-    if (image_.size() != area.size()) {
-        image_ = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+    scale_ = std::max(scale, 1);
+    const QSize size = area.size() * scale_;
+    if (image_.size() != size) {
+        image_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         image_.fill(Qt::transparent);
-        rowUsed_.assign(static_cast<std::size_t>(std::max(area.height(), 0)), 0);
+        rowUsed_.assign(static_cast<std::size_t>(std::max(size.height(), 0)), 0);
     } else {
         // Only the rows the last traces used hold anything.
         for (std::size_t row = 0; row < rowUsed_.size(); ++row) {
@@ -297,18 +322,23 @@ void TraceLayer::Paint(QPainter& painter) const {
         }
         int end = row;
         while (end < rows && rowUsed_[static_cast<std::size_t>(end)]) ++end;
-        painter.drawImage(QPoint(area_.left(), area_.top() + row), image_,
-                          QRect(0, row, image_.width(), end - row));
+        // Device rows onto the chart's pixels: at a scale above 1 the image is finer.
+        const QRectF target(area_.left(), area_.top() + static_cast<double>(row) / scale_,
+                            area_.width(), static_cast<double>(end - row) / scale_);
+        painter.drawImage(target, image_, QRectF(0, row, image_.width(), end - row));
         row = end;
     }
 }
 
 void TraceLayer::Stamp(int x, int y0, int y1, QRgb color) {
-    // Columns x-1 and x, rows y0-1 to y1, clipped to the layer.
-    const int left = std::max(x - 1 - area_.left(), 0),
-              right = std::min(x - area_.left(), image_.width() - 1);
-    const int top = std::max(y0 - 1 - area_.top(), 0),
-              bottom = std::min(y1 - area_.top(), image_.height() - 1);
+    // The brush: 2 x 2 pixels of the chart, the pixel and those left of and above it, in
+    // device pixels, clipped to the layer.
+    const int b = 2 * scale_;
+    const int originX = area_.left() * scale_, originY = area_.top() * scale_;
+    const int left = std::max(x - b + 1 - originX, 0),
+              right = std::min(x - originX, image_.width() - 1);
+    const int top = std::max(y0 - b + 1 - originY, 0),
+              bottom = std::min(y1 - originY, image_.height() - 1);
     if (left > right || top > bottom) return;
     std::memset(rowUsed_.data() + top, 1, static_cast<std::size_t>(bottom - top + 1));
     QRgb* line = bits_ + static_cast<std::ptrdiff_t>(top) * stride_ + left;
@@ -317,13 +347,15 @@ void TraceLayer::Stamp(int x, int y0, int y1, QRgb color) {
         for (int row = top; row <= bottom; ++row, line += stride_)
             std::memcpy(line, &two, sizeof two);
     } else {
-        for (int row = top; row <= bottom; ++row, line += stride_) line[0] = color;
+        const int width = right - left + 1;
+        for (int row = top; row <= bottom; ++row, line += stride_)
+            std::fill(line, line + width, color);
     }
 }
 
 void TraceLayer::Line(QLine segment, QRgb color) {
-    // The pixels of the thin line (Bresenham, both ends included), each widened by the one to
-    // its left, the one above and the one above-left: stamped as vertical runs per column.
+    // The pixels of the thin line (Bresenham, both ends included), each widened by the brush:
+    // stamped as vertical runs per column.
     int x0 = segment.x1(), y0 = segment.y1();
     const int x1 = segment.x2(), y1 = segment.y2();
     if (x0 == x1) {
@@ -364,8 +396,8 @@ void TraceLayer::DrawColumns(const std::vector<ColumnSpan>& columns, int left, Q
     const QRgb opaque = color | 0xFF000000u;
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const ColumnSpan& c = columns[i];
-        const int x = left + static_cast<int>(i);
-        if (i > 0) Line(QLine(x - 1, columns[i - 1].last, x, c.first), opaque);
+        const int x = left + c.x;
+        if (i > 0) Line(QLine(left + columns[i - 1].x, columns[i - 1].last, x, c.first), opaque);
         if (c.count > 1) Stamp(x, c.lo, c.hi, opaque);
     }
 }
@@ -492,6 +524,7 @@ struct PaintContext {
     PaintCache* cache;
     ValueWindow w;
     QFontMetrics fm;
+    int scale; // device pixels per pixel of the chart, for the traces
 };
 
 // Status bands, under everything else.
@@ -511,10 +544,9 @@ void PaintValueGrid(PaintContext& c) {
     painter.setBrush(Qt::NoBrush);
     for (int p = 0; p < c.n; ++p) {
         const int L = c.s.ChLeft[p], R = c.s.ChRight[p], T = c.s.ChTop[p], B = c.s.ChBottom[p];
-        painter.setPen(QPen(kSilver, 0));
         const std::vector<ValueGridLine> lines =
             ValueGridLines(c.w, c.ampIndex, T, B, c.s.PlotHeight);
-        for (const ValueGridLine& line : lines) LineTo(painter, L, line.y, R, line.y);
+        for (const ValueGridLine& line : lines) LineTo(painter, kSilver, L, line.y, R, line.y);
         painter.setPen(kGray);
         for (const ValueGridLine& line : lines) {
             if (!line.labelled) continue;
@@ -523,8 +555,8 @@ void PaintValueGrid(PaintContext& c) {
             TextOut(painter, fm, R - Width(fm, line.right, c.cache) - 2, line.y - h - 1, line.right,
                     c.cache);
         }
-        painter.setPen(QPen(kDarkGray, 0));
-        painter.drawRect(QRect(L, T, R - L, B - T)); // the outline covers columns L..R, rows T..B
+        Outline(painter, kDarkGray, L, T, R, B);
+        painter.setPen(kDarkGray);
         const int yH = T - fm.height() - 1;
         TextOut(painter, fm, L + 5, yH, "[%]", c.cache);
         const QString header = QString::asprintf("<  CH%d  >", c.s.ChSlot[p] + 1);
@@ -545,9 +577,8 @@ void PaintTimeGrid(PaintContext& c) {
             line.elapsedX += s.ChLeft[p] - s.ChLeft[0];
             line.clockX += s.ChLeft[p] - s.ChLeft[0];
         }
-        painter.setPen(QPen(kSilver, 0));
         for (const TimeGridLine& line : lines)
-            LineTo(painter, line.x, s.ChTop[p], line.x, s.ChBottom[p]);
+            LineTo(painter, kSilver, line.x, s.ChTop[p], line.x, s.ChBottom[p]);
         painter.setPen(kGray);
         for (const TimeGridLine& line : lines) {
             if (!line.labelled) continue;
@@ -563,28 +594,34 @@ void PaintTimeGrid(PaintContext& c) {
 // chart together.
 void PaintTraces(PaintContext& c, const std::vector<PanelScan>& scans) {
     const ChartState& s = c.s;
-    QRect area;
+    QRect area; // the panels, and room for the brush left of and above them
     for (int p = 0; p < c.n; ++p)
-        area |= QRect(QPoint(s.ChLeft[p] - 1, s.ChTop[p] - 1), QPoint(s.ChRight[p], s.ChBottom[p]));
+        area |= QRect(QPoint(s.ChLeft[p] - 2, s.ChTop[p] - 2), QPoint(s.ChRight[p], s.ChBottom[p]));
     if (area.isEmpty()) return;
     TraceLayer local;
     TraceLayer& layer = c.cache ? c.cache->layer : local;
-    layer.Clear(area);
+    layer.Clear(area, c.scale);
     for (int p = 0; p < c.n; ++p)
         for (int k = 0; k < 4; ++k)
-            if (s.ShowData[k]) layer.DrawColumns(scans[p].trace[k], s.ChLeft[p], s.TraceColor[k]);
+            if (s.ShowData[k])
+                layer.DrawColumns(scans[p].trace[k], s.ChLeft[p] * c.scale, s.TraceColor[k]);
     layer.Paint(c.painter);
 }
 
 void PaintCursor(PaintContext& c) {
     if (const std::optional<int> x = CursorColumn(c.store, c.s, c.n, c.s0)) {
         const int cp = c.s.CursorCh;
-        c.painter.setPen(QPen(kLime, 0));
-        LineTo(c.painter, *x, c.s.ChTop[cp], *x, c.s.ChBottom[cp]);
+        LineTo(c.painter, kLime, *x, c.s.ChTop[cp], *x, c.s.ChBottom[cp]);
     }
 }
 
 } // namespace
+
+int DeviceScale(const QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    const double ratio = device ? device->devicePixelRatioF() : 1.0;
+    return std::isfinite(ratio) ? std::clamp(static_cast<int>(std::ceil(ratio - 1e-6)), 1, 8) : 1;
+}
 
 void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
                 int ampIndex, std::int32_t s0, PaintCache* cache) {
@@ -597,12 +634,13 @@ void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState
                    s0,
                    cache,
                    ValueWindowFor(s.YShift, ampIndex),
-                   painter.fontMetrics()};
+                   painter.fontMetrics(),
+                   DeviceScale(painter)};
     if (cache) cache->Begin(painter.font());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     std::vector<PanelScan> scans;
-    if (store.DataCount > 0) ScanPanels(store, s, c.n, s0, c.w, scans);
+    if (store.DataCount > 0) ScanPanels(store, s, c.n, s0, c.w, scans, c.scale);
     PaintBands(c, scans);
     PaintValueGrid(c);
     if (store.DataCount > 0) {

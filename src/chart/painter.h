@@ -54,10 +54,11 @@ struct Band {
     bool p; // a "P" run (aqua); otherwise an error run (fuchsia)
 };
 
-/// The pixel rows of one trace in one pixel column: its first, lowest, highest and last
-/// sample's rows (screen rows grow downwards, so lo <= hi), and how many samples it holds.
+/// One trace in one device column that holds samples: the column (counted from the panel's
+/// left edge), its first, lowest, highest and last sample's device rows (rows grow downwards,
+/// so lo <= hi), and how many samples it holds.
 struct ColumnSpan {
-    int first, lo, hi, last, count;
+    int x, first, lo, hi, last, count;
 };
 
 /// What one pass over the visible samples finds for a panel: its bands and, per shown
@@ -83,9 +84,14 @@ inline int TraceRow(double v, int k, const ValueWindow& w, int top, int bottom, 
 }
 
 /// One pass over samples s0 .. s0 + PlotWidth * TimeScale - 1 (stopping at DataCount) for
-/// panels 0..n-1.
+/// panels 0..n-1. Bands are in the chart's pixels; trace columns and rows in device pixels,
+/// `scale` of them per pixel of the chart.
 void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0,
-                const ValueWindow& w, std::vector<PanelScan>& out);
+                const ValueWindow& w, std::vector<PanelScan>& out, int scale = 1);
+
+/// Device pixels per pixel of the chart on the painter's device: 1, or 2 on a screen (or an
+/// image) of twice the density.
+int DeviceScale(const QPainter& painter);
 
 /// The traces' pixels, drawn with a 2 x 2 pixel brush along thin lines: the 2-pixel pen of
 /// the chart. Drawn per pixel column as the span from its lowest to its highest row and the
@@ -95,10 +101,12 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
 class TraceLayer {
 public:
     TraceLayer() = default;
-    explicit TraceLayer(QRect area);
-    /// Makes the layer cover `area` (chart pixels), all transparent.
-    void Clear(QRect area);
+    explicit TraceLayer(QRect area, int scale = 1);
+    /// Makes the layer cover `area` (chart pixels) at `scale` device pixels per pixel, all
+    /// transparent. Drawing is in device pixels; the brush is 2 x 2 pixels of the chart.
+    void Clear(QRect area, int scale = 1);
     void Draw(const std::vector<QLine>& segments, QRgb color);
+    /// Columns of one trace; `left`: the device column of the panel's left edge.
     void DrawColumns(const std::vector<ColumnSpan>& columns, int left, QRgb color);
     const QImage& Image() const { return image_; }
     /// Draws the layer at its area: only the runs of rows that hold trace pixels.
@@ -108,6 +116,7 @@ private:
     void Stamp(int x, int y0, int y1, QRgb color);
     void Line(QLine segment, QRgb color);
     QRect area_;
+    int scale_ = 1;
     QImage image_;
     QRgb* bits_ = nullptr;
     int stride_ = 0;

@@ -60,6 +60,10 @@ void ByteSink::Write(const void* data, std::size_t n) {
 
 char* ByteSink::Reserve(std::size_t n) {
     if (capacity_ - pos_ < n) Drain();
+    if (capacity_ < n) { // a request larger than the buffer: the buffer grows to hold it
+        buffer_ = std::make_unique<char[]>(n);
+        capacity_ = n;
+    }
     return buffer_.get() + pos_;
 }
 

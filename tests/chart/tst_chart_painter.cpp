@@ -68,6 +68,7 @@ private slots:
     void pixelEdges();
     void emptyChart();
     void cacheChangesNothing();
+    void deviceResolution();
 };
 
 void TestChartPainter::valueGrid_data() {
@@ -289,15 +290,21 @@ void TestChartPainter::readout() {
 void TestChartPainter::reducedTracesInkTheSamePixels_data() {
     QTest::addColumn<int>("timeScale");
     QTest::addColumn<int>("shift");
-    QTest::newRow("TimeScale 1") << 1 << 0;
-    QTest::newRow("TimeScale 2") << 2 << 0;
-    QTest::newRow("TimeScale 7, shifted") << 7 << 30;
-    QTest::newRow("TimeScale 40") << 40 << -50;
+    QTest::addColumn<int>("scale");
+    QTest::newRow("TimeScale 1") << 1 << 0 << 1;
+    QTest::newRow("TimeScale 2") << 2 << 0 << 1;
+    QTest::newRow("TimeScale 7, shifted") << 7 << 30 << 1;
+    QTest::newRow("TimeScale 40") << 40 << -50 << 1;
+    // Two device pixels per pixel: fewer samples than device columns, then more.
+    QTest::newRow("TimeScale 1, device scale 2") << 1 << 0 << 2;
+    QTest::newRow("TimeScale 3, device scale 2") << 3 << 10 << 2;
+    QTest::newRow("TimeScale 40, device scale 2") << 40 << -50 << 2;
 }
 
 void TestChartPainter::reducedTracesInkTheSamePixels() {
     QFETCH(int, timeScale);
     QFETCH(int, shift);
+    QFETCH(int, scale);
     std::mt19937 rng(static_cast<unsigned>(timeScale));
     std::normal_distribution<float> noise(0, 0.05f);
     store.DataCount = 860 * timeScale - 123; // ends inside the panel
@@ -317,16 +324,16 @@ void TestChartPainter::reducedTracesInkTheSamePixels() {
     s.YShift = shift;
     const ValueWindow w = ValueWindowFor(shift, 2);
     std::vector<PanelScan> scans;
-    ScanPanels(store, s, 1, 0, w, scans);
-    const QRect area(19, 19, 862, 394);
+    ScanPanels(store, s, 1, 0, w, scans, scale);
+    const QRect area(18, 18, 863, 395);
     for (int k = 0; k < 4; ++k) {
-        TraceLayer reduced(area), full(area);
-        reduced.DrawColumns(scans[0].trace[k], s.ChLeft[0], s.TraceColor[k]);
+        TraceLayer reduced(area, scale), full(area, scale);
+        reduced.DrawColumns(scans[0].trace[k], s.ChLeft[0] * scale, s.TraceColor[k]);
         std::vector<QLine> segments;
-        test::TraceSegmentsPerSample(store, s, 0, k, 0, w, segments);
+        test::TraceSegmentsPerSample(store, s, 0, k, 0, w, segments, scale);
         full.Draw(segments, s.TraceColor[k]);
         QVERIFY2(reduced.Image() == full.Image(), qPrintable(QString("series %1").arg(k)));
-        QVERIFY(reduced.Image() != TraceLayer(area).Image());
+        QVERIFY(reduced.Image() != TraceLayer(area, scale).Image());
     }
 }
 
@@ -429,6 +436,73 @@ void TestChartPainter::cacheChangesNothing() {
         QVERIFY(fresh != Blank());
         QVERIFY2(paint(s0, &cache) == fresh, qPrintable(QString("from sample %1").arg(s0)));
     }
+}
+
+void TestChartPainter::deviceResolution() {
+    // The chart at ratio 1 and at ratio 2. Bands, frames and grid lines land where the ratio-1
+    // picture puts them, twice as large; the traces are drawn at device resolution.
+    store.DataCount = 600;
+    store.ChCount = 1;
+    store.Rate = 500;
+    store.StartTime = DT(2021, 6, 1, 9, 0, 0, 0);
+    for (int j = 0; j < store.DataCount; ++j) {
+        store.SampleBuff[j].Ch[0].Status = j >= 100 && j < 140 ? STS_P : 0;
+        store.SampleBuff[j].Ave[0] = {0, 0, 0.05f + j * 0.0004f, 0, 0, 0.5f}; // a slope
+    }
+    ChartState s = OnePanel();
+    for (bool& d : s.ShowData) d = false;
+    s.ShowData[0] = true;
+    s.GridTime = 60000;
+    s.CursorCh = 0;
+    s.CursorIndex = 300;
+    auto render = [&](int ratio) {
+        QImage image(900 * ratio, 432 * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setFont(QFont("DejaVu Sans", 8));
+        PaintChart(painter, store, s, 1, 2, 0);
+        return image;
+    };
+    const QImage one = render(1), two = render(2);
+    const QRgb red = qRgb(255, 0, 0);
+    // Frame, grid lines, band and cursor: every pixel of theirs at ratio 1 is a 2 x 2 block
+    // of the same colour at ratio 2 (text, drawn finer, and the traces are left out).
+    const QRgb structure[] = {qRgb(64, 64, 64), qRgb(192, 192, 192), qRgb(0, 255, 255),
+                              qRgb(0, 255, 0)};
+    int checked = 0, same = 0;
+    for (int y = 0; y < 432; ++y)
+        for (int x = 0; x < 900; ++x) {
+            const QRgb c = one.pixel(x, y);
+            if (std::find(std::begin(structure), std::end(structure), c) == std::end(structure))
+                continue;
+            ++checked;
+            same += two.pixel(2 * x, 2 * y) == c && two.pixel(2 * x + 1, 2 * y) == c &&
+                    two.pixel(2 * x, 2 * y + 1) == c && two.pixel(2 * x + 1, 2 * y + 1) == c;
+        }
+    QVERIFY(checked > 5000);
+    QVERIFY2(same >= checked * 99 / 100, qPrintable(QString("%1 of %2").arg(same).arg(checked)));
+    for (const QPoint p : {QPoint(20, 20), QPoint(880, 412), QPoint(20, 300), QPoint(320, 413 - 1)})
+        QCOMPARE(two.pixel(2 * p.x() + 1, 2 * p.y() + 1), one.pixel(p));
+    // The trace: 4 device pixels thick, and its upper edge climbs in steps of one device
+    // pixel, where a layer of ratio 1 scaled up would climb in steps of two.
+    auto topEdge = [&](int x) {
+        for (int y = 0; y < two.height(); ++y)
+            if (two.pixel(x, y) == red) return y;
+        return -1;
+    };
+    int fineSteps = 0;
+    for (int x = 2 * 60; x < 2 * 500; ++x) {
+        if (std::abs(x - 2 * 320) < 6) continue; // the cursor line lies over the trace
+        QVERIFY(topEdge(x) >= 0);
+        const int step = std::abs(topEdge(x + 1) - topEdge(x));
+        QVERIFY(step <= 1);
+        fineSteps += step == 1;
+    }
+    QVERIFY2(fineSteps > 100, qPrintable(QString::number(fineSteps)));
+    int thickness = 0;
+    for (int y = topEdge(400); two.pixel(400, y) == red; ++y) ++thickness;
+    QVERIFY(thickness >= 4);
 }
 
 QTEST_MAIN(TestChartPainter)

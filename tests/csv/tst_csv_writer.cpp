@@ -11,6 +11,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -75,6 +76,7 @@ private slots:
     void nonFiniteValuesReadBack();
     void numbersAsPrintfWritesThem();
     void hugeStO2ReadsBack();
+    void sinkHoldsAnyReservation();
 };
 
 void TestCsvWriter::singleChannelRows_data() {
@@ -346,6 +348,18 @@ void TestCsvWriter::numbersAsPrintfWritesThem() {
         if (got[j] != want[j])
             QFAIL(
                 qPrintable("row " + QString::number(j) + ": " + got[j] + " instead of " + want[j]));
+}
+
+void TestCsvWriter::sinkHoldsAnyReservation() {
+    // A reservation larger than the sink's buffer gets room all the same.
+    MemorySink sink(-1, 64);
+    sink.Write("ab");
+    char* p = sink.Reserve(1000);
+    std::memset(p, 'x', 1000);
+    sink.Advance(1000);
+    sink.Write("cd");
+    QVERIFY(sink.Flush());
+    QCOMPARE(sink.bytes, "ab" + std::string(1000, 'x') + "cd");
 }
 
 QTEST_APPLESS_MAIN(TestCsvWriter)
