@@ -61,7 +61,8 @@ bench: setup
 # The random user at length: 50,000 actions on the real window (make test runs 2,000).
 SOAK_ACTIONS ?= 50000
 soak: build
-	cd $(BUILD) && TESMORA_SOAK_ACTIONS=$(SOAK_ACTIONS) QT_QPA_PLATFORM=offscreen tests/tst_soak
+	cd $(BUILD) && TESMORA_SOAK_ACTIONS=$(SOAK_ACTIONS) \
+		QT_QPA_PLATFORM=offscreen:configfile=$(CURDIR)/tests/support/offscreen_screen.json tests/tst_soak
 
 # Every fuzzer for FUZZ_SECONDS (default 60); fails on any finding.
 fuzz: setup

@@ -10,11 +10,13 @@
 #include "support/trace_reference.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -78,6 +80,39 @@ void paint_timescale_1(benchmark::State& state) {
     PaintLoop(state, w);
 }
 BENCHMARK(paint_timescale_1)->Unit(benchmark::kMillisecond);
+
+// One wheel notch on the chart, from the event to the painted frame, through the real widget:
+// the notch scrolls a tenth of the span (back and forth, so the view stays in the middle).
+void WheelLoop(benchmark::State& state, MainWindow& w) {
+    ChartWidget* chart = Chart(w);
+    int direction = -1;
+    for (auto _ : state) {
+        const QPointF at(400, 200);
+        QWheelEvent e(at, chart->mapToGlobal(at), QPoint(), QPoint(0, 120 * direction),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(chart, &e);
+        chart->repaint();
+        direction = -direction;
+    }
+    state.counters["TimeScale"] = w.Chart().TimeScale;
+}
+
+void wheel_step_zoomed_out(benchmark::State& state) {
+    MainWindow& w = Window();
+    ZoomOut(w);
+    w.findChild<QScrollBar*>("ScrollBar1")->setValue(w.Store().DataCount / 3);
+    if (w.Chart().TimeScale != w.Chart().TimeScaleMax) state.SkipWithError("not zoomed out");
+    WheelLoop(state, w);
+}
+BENCHMARK(wheel_step_zoomed_out)->Unit(benchmark::kMillisecond);
+
+void wheel_step_timescale_1(benchmark::State& state) {
+    MainWindow& w = Window();
+    w.findChild<QAction*>("I1")->trigger();
+    w.findChild<QScrollBar*>("ScrollBar1")->setValue(w.Store().DataCount / 2);
+    WheelLoop(state, w);
+}
+BENCHMARK(wheel_step_timescale_1)->Unit(benchmark::kMillisecond);
 
 // The reference: every sample a segment with the 2-pixel pen.
 void paint_zoomed_out_reference(benchmark::State& state) {

@@ -3,12 +3,15 @@
 
 #include "app/dialogs.h"
 #include "app/fonts.h"
+#include "app/go_to_time_dialog.h"
 #include "app/main_window.h"
 #include "pointer_events.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -34,6 +37,15 @@ QWidget* Chart(MainWindow& w) {
 // Middle-button drag by dx pixels: the zoom.
 void Zoom(MainWindow& w, int dx) {
     tools::Drag(Chart(w), Qt::MiddleButton, QPoint(600, 100), QPoint(600 + dx, 100));
+}
+
+// A menu as it shows when opened.
+QImage MenuShot(QMenu* menu) {
+    menu->popup(QPoint(0, 0));
+    QApplication::processEvents();
+    const QImage image = menu->grab().toImage();
+    menu->hide();
+    return image;
 }
 
 } // namespace
@@ -64,6 +76,16 @@ int main(int argc, char** argv) {
         w.findChild<QToolButton*>("SpeedButton2")->click();
         Zoom(w, -50 * 100);
         pictures.append({"grid.png", Shot(w)});
+        w.OpenRecording(samples.filePath("demo_mv31.lqd"));
+        pictures.append({"recent.png", MenuShot(w.findChild<QMenu*>("RecentFiles1"))});
+        pictures.append({"viewmenu.png", MenuShot(w.findChild<QMenu*>("N1"))});
+        const RecordingStore& store = w.Store();
+        GoToTimeDialog go({store.StartTime, store.Rate, store.DataCount}, &w);
+        go.findChild<QLineEdit*>("TimeEdit")->setText("14:35:00");
+        go.show();
+        QApplication::processEvents();
+        pictures.append({"goto.png", go.grab().toImage()});
+        go.close();
     }
 
     QFile md(QString::fromLocal8Bit(argv[1]));
@@ -84,7 +106,11 @@ int main(int argc, char** argv) {
             QTextFragment f = it.fragment();
             if (!f.charFormat().isImageFormat()) continue;
             QTextImageFormat image = f.charFormat().toImageFormat();
-            image.setWidth(500);
+            // Pictures of the window span the text's width; menus and dialogs keep their size
+            // (at the page's 300 dpi, as on a screen of 96).
+            const QImage picture =
+                doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+            image.setWidth(picture.width() > 600 ? 500 : picture.width() * 0.75);
             QTextCursor c(&doc);
             c.setPosition(f.position());
             c.setPosition(f.position() + f.length(), QTextCursor::KeepAnchor);

@@ -11,10 +11,15 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QGroupBox>
+#include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
+#include <QWheelEvent>
 #include <random>
 
 using namespace tesmora;
@@ -89,7 +94,7 @@ void TestSoak::randomUser() {
     };
     int step = 0;
     for (; step < actions; ++step) {
-        const int action = pick(15);
+        const int action = pick(21);
         bool mayReportAnError = false;
         switch (action) {
         case 0:
@@ -163,6 +168,52 @@ void TestSoak::randomUser() {
             bar->triggerAction(pick(2) ? QAbstractSlider::SliderSingleStepAdd
                                        : QAbstractSlider::SliderPageStepSub);
             break;
+        case 15:
+        case 16: { // the wheel: any delta, with or without Ctrl or Shift, horizontal or not
+            static const int deltas[] = {120, -120, 15, -15, 0, 1200, -360, 1 << 30, -(1 << 30)};
+            const int d = deltas[pick(static_cast<int>(std::size(deltas)))];
+            const QPointF at = randomPoint();
+            const Qt::KeyboardModifiers m = pick(3) == 0   ? Qt::ControlModifier
+                                            : pick(4) == 0 ? Qt::ShiftModifier
+                                                           : Qt::NoModifier;
+            QWheelEvent e(at, box->mapToGlobal(at), QPoint(), pick(5) ? QPoint(0, d) : QPoint(d, 0),
+                          Qt::NoButton, m, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(box, &e);
+            break;
+        }
+        case 17: { // a key on the chart
+            static const int keys[] = {
+                Qt::Key_Left, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home,
+                Qt::Key_End,  Qt::Key_Plus,  Qt::Key_Minus,  Qt::Key_Up,       Qt::Key_Down};
+            box->setFocus();
+            QTest::keyClick(box, static_cast<Qt::Key>(keys[pick(10)]));
+            break;
+        }
+        case 18: { // a drop: a recording, two of them, or a folder
+            QMimeData data;
+            QList<QUrl> urls{QUrl::fromLocalFile(recordings[static_cast<std::size_t>(
+                pick(static_cast<int>(recordings.size()) - 1))])};
+            if (pick(4) == 0) urls.append(QUrl::fromLocalFile(recordings[0]));
+            if (pick(6) == 0) urls = {QUrl::fromLocalFile(QString::fromStdString(files.Path("")))};
+            data.setUrls(urls);
+            QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                            Qt::NoModifier);
+            QApplication::sendEvent(&w, &drop);
+            mayReportAnError = true;
+            break;
+        }
+        case 19: { // a recent file, or clearing the list
+            const QList<QAction*> recent = Find<QMenu>(w, "RecentFiles1")->actions();
+            QAction* a = recent[pick(static_cast<int>(recent.size()))];
+            if (!a->isSeparator() && a->isEnabled()) a->trigger();
+            mayReportAnError = true;
+            break;
+        }
+        case 20: { // the View menu's commands
+            static const char* names[] = {"ZoomIn1", "ZoomOut1", "WholeRecording1"};
+            menuItem(names[pick(3)])->trigger();
+            break;
+        }
         }
         dialogs.files.clear();
         dialogs.answers.clear();
