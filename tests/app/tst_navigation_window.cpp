@@ -93,6 +93,7 @@ private slots:
     void wholeRecordingAndZoomCommands();
     void goToTime();
     void dropOpensAsOpenDoes();
+    void dropDuringALoadIsRefused();
     void recentFiles();
     void garbageRecentSectionStartsFine();
 };
@@ -227,6 +228,28 @@ void TestNavigationWindow::dropOpensAsOpenDoes() {
     Drop({QUrl::fromLocalFile(QString::fromStdString(files->Write("bad.lqd", std::string("x"))))});
     QCOMPARE(dialogs.TakeTexts(), QStringList{"Data format error."});
     QCOMPARE(window->Store().DataCount, 0);
+}
+
+void TestNavigationWindow::dropDuringALoadIsRefused() {
+    // "Unable to read anymore." comes while the file is read: a drop then changes nothing.
+    const std::string full =
+        files->Write("full.lqd", Ws56File().Record(0).Record(SAMPLE_CAPACITY + 1).Bytes());
+    const std::string other = files->Write("other.lqd", Ws56File().Records(1, 3000).Bytes());
+    bool dropped = false;
+    dialogs.onMessage = [&](const ScriptedDialogs::Shown&) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+        dropped = !enter.isAccepted() && !drop.isAccepted();
+    };
+    Open(full);
+    QVERIFY(dropped);
+    QCOMPARE(window->Store().DataCount, SAMPLE_CAPACITY);
+    QVERIFY(window->statusBar()->currentMessage().startsWith("FileName[ full.lqd ]"));
 }
 
 void TestNavigationWindow::recentFiles() {
