@@ -15,6 +15,7 @@ set(TESMORA_CORE_SOURCES
     csv/header_parser.cpp
     csv/line_reader.cpp
     csv/text_reader.cpp
+    analysis/interval_stats.cpp
     loading/formats.cpp
     loading/load.cpp
     navigation/time_target.cpp
