@@ -42,7 +42,7 @@ struct Moments {
 // start, and the extremes. Samples whose four values are all finite (nearly all) go into the
 // shared count and time sums and the per-quantity value sums; the others into per-quantity
 // sums of their own, added at the end. The vector path and the scalar one do the same
-// operations in the same order, so their results agree bit for bit.
+// operations in the same order.
 struct BlockSums {
     double shift[4] = {};
     double n = 0, t = 0, tt = 0;              // samples with four finite values
@@ -126,63 +126,6 @@ void AddMixed(const ChannelData& ch, double since, BlockSums& s) {
 // set), the excluded ones counted by kind.
 void ScanBlock(const SampleRecord* buf, int c, std::int32_t first, std::int32_t last, BlockSums& s,
                ExcludedCounts& excluded) {
-#if TESMORA_SSE2
-    const __m128d shift0 = _mm_loadu_pd(s.shift), shift1 = _mm_loadu_pd(s.shift + 2);
-    const __m128d percent = _mm_set_pd(100.0, 1.0);
-    __m128d d0 = _mm_setzero_pd(), d1 = d0, dd0 = d0, dd1 = d0, td0 = d0, td1 = d0;
-    __m128d lo0 = _mm_loadu_pd(s.lo), lo1 = _mm_loadu_pd(s.lo + 2);
-    __m128d hi0 = _mm_loadu_pd(s.hi), hi1 = _mm_loadu_pd(s.hi + 2);
-    double n = 0, t = 0, tt = 0;
-    for (std::int32_t j = first; j <= last; ++j) {
-        const ChannelData& ch = buf[j].Ch[c];
-        if (ch.Status != 0) {
-            CountExcluded(ch.Status, excluded);
-            continue;
-        }
-        const double since = static_cast<double>(j - first);
-        const __m128 v = _mm_loadu_ps(&ch.OXHb);
-        if (_mm_movemask_ps(_mm_cmpeq_ps(_mm_sub_ps(v, v), _mm_setzero_ps())) != 0xF) {
-            AddMixed(ch, since, s);
-            continue;
-        }
-        n += 1;
-        t += since;
-        tt += since * since;
-        const __m128d ts = _mm_set1_pd(since);
-        const __m128d x0 = _mm_cvtps_pd(v);
-        const __m128d x1 = _mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(v, v)), percent);
-        const __m128d dx0 = _mm_sub_pd(x0, shift0), dx1 = _mm_sub_pd(x1, shift1);
-        d0 = _mm_add_pd(d0, dx0);
-        d1 = _mm_add_pd(d1, dx1);
-        dd0 = _mm_add_pd(dd0, _mm_mul_pd(dx0, dx0));
-        dd1 = _mm_add_pd(dd1, _mm_mul_pd(dx1, dx1));
-        td0 = _mm_add_pd(td0, _mm_mul_pd(ts, dx0));
-        td1 = _mm_add_pd(td1, _mm_mul_pd(ts, dx1));
-        lo0 = _mm_min_pd(x0, lo0);
-        lo1 = _mm_min_pd(x1, lo1);
-        hi0 = _mm_max_pd(x0, hi0);
-        hi1 = _mm_max_pd(x1, hi1);
-    }
-    s.n = n;
-    s.t = t;
-    s.tt = tt;
-    _mm_storeu_pd(s.d, d0);
-    _mm_storeu_pd(s.d + 2, d1);
-    _mm_storeu_pd(s.dd, dd0);
-    _mm_storeu_pd(s.dd + 2, dd1);
-    _mm_storeu_pd(s.td, td0);
-    _mm_storeu_pd(s.td + 2, td1);
-    // The mixed samples' extremes were kept in s.lo and s.hi meanwhile.
-    double l[4], h[4];
-    _mm_storeu_pd(l, lo0);
-    _mm_storeu_pd(l + 2, lo1);
-    _mm_storeu_pd(h, hi0);
-    _mm_storeu_pd(h + 2, hi1);
-    for (int q = 0; q < 4; ++q) {
-        s.lo[q] = std::min(s.lo[q], l[q]);
-        s.hi[q] = std::max(s.hi[q], h[q]);
-    }
-#else
     double lo[4], hi[4];
     for (int q = 0; q < 4; ++q) {
         lo[q] = s.lo[q];
@@ -218,13 +161,13 @@ void ScanBlock(const SampleRecord* buf, int c, std::int32_t first, std::int32_t 
         s.lo[q] = std::min(s.lo[q], lo[q]);
         s.hi[q] = std::max(s.hi[q], hi[q]);
     }
-#endif
 }
 
 #if TESMORA_SSE2 && defined(__GNUC__) && defined(__x86_64__)
 #define TESMORA_AVX2_SCAN 1
 // The same pass with the four quantities in one register, for processors that have AVX2:
-// each quantity sees exactly the operations of the pass above (no fused multiply-add).
+// each quantity sees exactly the operations of the pass above (no fused multiply-add), so
+// the results are the same bit for bit.
 __attribute__((target("avx2"))) void ScanBlockAvx2(const SampleRecord* buf, int c,
                                                    std::int32_t first, std::int32_t last,
                                                    BlockSums& s, ExcludedCounts& excluded) {
