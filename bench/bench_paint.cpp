@@ -114,6 +114,27 @@ void wheel_step_timescale_1(benchmark::State& state) {
 }
 BENCHMARK(wheel_step_timescale_1)->Unit(benchmark::kMillisecond);
 
+// A marker dragged across the zoomed-out chart: the statistics between the markers (over most
+// of the recording) and the repaint, from the move event to the painted frame.
+void marker_drag_update(benchmark::State& state) {
+    MainWindow& w = Window();
+    ZoomOut(w);
+    ChartWidget* chart = Chart(w);
+    const int left = w.Chart().ChLeft[0], y = w.Chart().ChTop[0] + 30;
+    tools::SendMouse(chart, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton,
+                     QPoint(left + 2, y));
+    int x = left + 1500;
+    for (auto _ : state) {
+        tools::SendMouse(chart, QEvent::MouseMove, Qt::NoButton, Qt::RightButton, QPoint(x, y));
+        chart->repaint();
+        x = x == left + 1500 ? left + 1400 : left + 1500;
+    }
+    tools::SendMouse(chart, QEvent::MouseButtonRelease, Qt::RightButton, Qt::NoButton,
+                     QPoint(x, y));
+    state.counters["TimeScale"] = w.Chart().TimeScale;
+}
+BENCHMARK(marker_drag_update)->Unit(benchmark::kMillisecond);
+
 // The reference: every sample a segment with the 2-pixel pen.
 void paint_zoomed_out_reference(benchmark::State& state) {
     MainWindow& w = Window();

@@ -124,6 +124,7 @@ def main():
         dict(name="wheel_step_zoomed_out", ms=g["wheel_step_zoomed_out"], target_ms=16),
         dict(name="wheel_step_timescale_1", ms=g["wheel_step_timescale_1"], target_ms=4),
         dict(name="measure_full_interval", ms=g["measure_full_interval"], target_ms=5),
+        dict(name="marker_drag_update", ms=g["marker_drag_update"], target_ms=16),
         dict(name="first_paint", ms=paint_ms, target_ms=500),
         dict(name="rss_full", mb=rss_mb, target_mb=150),
     ]

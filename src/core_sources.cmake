@@ -16,6 +16,8 @@ set(TESMORA_CORE_SOURCES
     csv/line_reader.cpp
     csv/text_reader.cpp
     analysis/interval_stats.cpp
+    analysis/measurement_table.cpp
+    analysis/notes.cpp
     loading/formats.cpp
     loading/load.cpp
     navigation/time_target.cpp

@@ -5,7 +5,9 @@
 #include <QCompleter>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -60,6 +62,22 @@ void QtDialogs::ShowModal(QDialog& dialog) {
 
 bool QtDialogs::Run(QDialog& dialog) {
     return dialog.exec() == QDialog::Accepted;
+}
+
+QAction* QtDialogs::PopupMenu(QMenu& menu, QPoint at) {
+    return menu.exec(at);
+}
+
+std::optional<QString> QtDialogs::AskText(QWidget* parent, const QString& caption,
+                                          const QString& label, const QString& text,
+                                          int maxLength) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextValue(text);
+    if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(maxLength);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }
 
 bool QtDialogs::OpenDocument(const QString& path) {

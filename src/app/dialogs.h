@@ -2,9 +2,13 @@
 // Every modal dialog and message box of the program goes through this interface, so that
 // tests answer them in place of a user.
 
+#include <QPoint>
 #include <QString>
+#include <optional>
 
+class QAction;
 class QDialog;
+class QMenu;
 class QFileDialog;
 class QPrinter;
 class QWidget;
@@ -33,6 +37,12 @@ public:
     /// Runs a dialog that asks for something until it is accepted or cancelled; true when
     /// accepted.
     virtual bool Run(QDialog& dialog) = 0;
+    /// Pops a menu up at a screen position; the item chosen, or nullptr.
+    virtual QAction* PopupMenu(QMenu& menu, QPoint at) = 0;
+    /// Asks for one line of text of at most maxLength characters; nothing when cancelled.
+    virtual std::optional<QString> AskText(QWidget* parent, const QString& caption,
+                                           const QString& label, const QString& text,
+                                           int maxLength) = 0;
     /// Hands a document to the system's opener; true when it accepted it.
     virtual bool OpenDocument(const QString& path) = 0;
 };
@@ -48,6 +58,11 @@ public:
     bool PrinterSetup(QWidget*, QPrinter&) override { return false; }
     void ShowModal(QDialog&) override {}
     bool Run(QDialog&) override { return false; }
+    QAction* PopupMenu(QMenu&, QPoint) override { return nullptr; }
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&, const QString&,
+                                   int) override {
+        return std::nullopt;
+    }
     bool OpenDocument(const QString&) override { return false; }
 };
 
@@ -61,6 +76,9 @@ public:
     bool PrinterSetup(QWidget* parent, QPrinter& printer) override;
     void ShowModal(QDialog& dialog) override;
     bool Run(QDialog& dialog) override;
+    QAction* PopupMenu(QMenu& menu, QPoint at) override;
+    std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
+                                   const QString& text, int maxLength) override;
     bool OpenDocument(const QString& path) override;
 };
 

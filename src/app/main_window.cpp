@@ -3,6 +3,7 @@
 #include "app/about_box.h"
 #include "app/glyphs.h"
 #include "app/go_to_time_dialog.h"
+#include "app/measurements_panel.h"
 #include "app/printing.h"
 #include "app/widgets.h"
 #include "chart/layout.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -244,6 +246,7 @@ void MainWindow::CreateMenu() {
     separator(view, "N7");
     GoToTime1 = item(view, "GoToTime1", "Go To Time...(&G)", &MainWindow::GoToTime1Click);
     GoToTime1->setShortcut(QKeySequence("Ctrl+G"));
+    separator(view, "N8"); // the Measurements panel's item follows (CreateDialogs)
     for (QAction* a : {ZoomIn1, ZoomOut1, WholeRecording1, GoToTime1}) a->setEnabled(false);
     QMenu* help = Named(bar->addMenu("Help(&H)"), "H1");
     H2 = item(help, "H2", "Help(&H)", &MainWindow::H2Click);
@@ -273,6 +276,8 @@ void MainWindow::CreateControls() {
     white.setColor(QPalette::Window, Qt::white);
     Panel1->setPalette(white);
     PaintBox1 = Named(new ChartWidget(Panel1), "PaintBox1");
+    // The right button is the markers'; the window's own menu of docks must not answer it.
+    PaintBox1->setContextMenuPolicy(Qt::PreventContextMenu);
     ScrollBar1 = Named(new HorizontalScrollBar(Panel1), "ScrollBar1");
     ScrollBar1->setRange(0, 0);
     ScrollBar1->setSingleStep(1);
@@ -310,10 +315,12 @@ void MainWindow::CreateControls() {
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(kStatusHeight);
     setStatusBar(StatusBar1);
-    // Beside the status text, which the load owns: a note on what a drop left unopened.
-    DropNoteLabel = Named(new QLabel(StatusBar1), "DropNoteLabel");
-    StatusBar1->addPermanentWidget(DropNoteLabel);
-    DropNoteLabel->hide();
+    // Beside the status text, which the load owns: what a drop left unopened, what became
+    // of the notes.
+    StatusNoteLabel = Named(new QLabel(StatusBar1), "StatusNoteLabel");
+    StatusNoteLabel->setTextFormat(Qt::PlainText);
+    StatusBar1->addPermanentWidget(StatusNoteLabel);
+    StatusNoteLabel->hide();
     setAcceptDrops(true);
 
     MakeControls(w, kChannelSelect);
@@ -347,6 +354,19 @@ void MainWindow::WireControls() {
         [this](QPoint d, Qt::KeyboardModifiers m, QPoint at) { PaintBox1Wheel(d, m, at); });
     PaintBox1->onPinch =
         Guarded<double, QPoint>([this](double v, QPoint at) { PaintBox1Pinch(v, at); });
+    PaintBox1->onToolTip = [this](QPoint at) {
+        QString tip;
+        Guard([&] { tip = NoteTip(at); });
+        return tip;
+    };
+    MeasurementsPanel1->onCopy = Guarded<>([this] { CopyValues(); });
+    MeasurementsPanel1->onExport = Guarded<>([this] { ExportMeasurements(); });
+    MeasurementsPanel1->onGoToNote = Guarded<int>([this](int i) {
+        if (i >= 0 && static_cast<std::size_t>(i) < notes_.size())
+            CentreOn(notes_[static_cast<std::size_t>(i)].index);
+    });
+    MeasurementsPanel1->onEditNote = Guarded<int>([this](int i) { EditNote(i); });
+    MeasurementsPanel1->onDeleteNote = Guarded<int>([this](int i) { DeleteNote(i); });
     PaintBox1->onKey = [this](int key, Qt::KeyboardModifiers m) {
         bool handled = false;
         Guard([&] { handled = PaintBox1Key(key, m); });
@@ -399,6 +419,18 @@ void MainWindow::CreateDialogs() {
     SaveDialog1->setDefaultSuffix("csv");
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
     Form2 = new AboutBox(this);                                // hidden until asked for
+    MeasurementsDialog1 = Named(new QFileDialog(this), "MeasurementsDialog1");
+    MeasurementsDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    MeasurementsDialog1->setNameFilters({"CSV files (*.csv)"});
+    MeasurementsDialog1->setDefaultSuffix("csv");
+    MeasurementsDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    // Docked at the right when shown; hidden at start, so that the window looks as designed.
+    MeasurementsPanel1 = new MeasurementsPanel(this);
+    addDockWidget(Qt::RightDockWidgetArea, MeasurementsPanel1);
+    MeasurementsPanel1->hide();
+    Measurements1 = Named(MeasurementsPanel1->toggleViewAction(), "Measurements1");
+    Measurements1->setText("Measurements(&M)");
+    findChild<QMenu*>("N1")->addAction(Measurements1);
 }
 
 void MainWindow::FormCreate() {
@@ -564,7 +596,7 @@ bool MainWindow::OpenRecording(const QString& fileName, QString* openError) {
             chart_.YShift = 0;
             chart_.TimeScale = 1;
             StatusBar1->clearMessage();
-            DropNoteLabel->hide();
+            SayInStatus(QString());
             wheel_.Reset();
             busy.Begin();
             // Let the cleared status bar and the cursor show before the read; no user input.
@@ -643,6 +675,9 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
     }
     FitScrollBar(RangeChange::Load);
     TempLabel->setVisible(store_.DataType == 3);
+    markers_ = {};
+    LoadNotes(fileName);
+    UpdateMeasurements();
     RefreshChart();
 }
 
@@ -739,6 +774,7 @@ void MainWindow::Region1Data1CheckBoxClick() {
 }
 void MainWindow::CH1CheckBoxClick() {
     RefreshChart();
+    UpdateMeasurements(); // the channels with a panel
 }
 
 void MainWindow::FormResize() {
@@ -763,7 +799,9 @@ void MainWindow::PaintBox1Paint(QPainter& painter) {
         const int n = Layout();
         const RecordingStore& shown = ShownStore();
         painter.setFont(font()); // the window font; only its colour changes while drawing
-        PaintChart(painter, shown, chart_, n, AmpComboBox->currentIndex(), s0, &paintCache_);
+        const ChartOverlay overlay = Overlay();
+        PaintChart(painter, shown, chart_, n, AmpComboBox->currentIndex(), s0, &paintCache_,
+                   &overlay);
         // The neighbours are widgets of their own: when this paint's layout differs from what
         // they show (the chart was resized), they follow once the paint is over.
         const Readout r = CursorReadout(shown, chart_, n, s0);
@@ -802,6 +840,12 @@ static MouseButton ButtonOf(Qt::MouseButton b) {
 }
 
 void MainWindow::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
+    if (button == Qt::RightButton) { // the markers' button, which the drags leave alone
+        rightDown_ = QPoint(x, y);
+        markerGestures_.Press(x, y, chart_, panels_, ScrollBar().visible ? ScrollBar().position : 0,
+                              store_.DataCount, markers_);
+        return;
+    }
     if (button != Qt::LeftButton && button != Qt::MiddleButton) return;
     Apply(gestures_.MouseDown(ButtonOf(button), x, y, chart_, ScrollBar()));
 }
@@ -809,11 +853,17 @@ void MainWindow::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
 void MainWindow::PaintBox1MouseMove(Qt::MouseButtons buttons, int x, int y) {
     Apply(gestures_.MouseMove(buttons & Qt::LeftButton, buttons & Qt::MiddleButton, x, y, chart_,
                               store_.DataCount, store_.Rate, ScrollBar()));
+    if (buttons & Qt::RightButton)
+        if (const std::optional<Markers> m =
+                markerGestures_.Move(x, y, chart_, ScrollBar().visible ? ScrollBar().position : 0,
+                                     store_.DataCount, markers_))
+            SetMarkers(*m); // the panel follows the drag
 }
 
 void MainWindow::PaintBox1MouseUp(Qt::MouseButton button, int x, int y) {
     Apply(gestures_.MouseUp(ButtonOf(button), x, y, chart_, store_.DataCount, store_.ChCount,
                             ScrollBar()));
+    if (button == Qt::RightButton && markerGestures_.Release()) ChartMenu(rightDown_);
 }
 
 void MainWindow::PaintBox1DblClick() {
@@ -955,6 +1005,202 @@ void MainWindow::ClearRecent1Click() {
     UpdateRecentMenu();
 }
 
+// --- Markers, measurements and notes ---
+
+ChartOverlay MainWindow::Overlay() const {
+    ChartOverlay o;
+    o.markerA = markers_.a;
+    o.markerB = markers_.b;
+    for (const Note& n : notes_) o.notes.push_back(n.index);
+    return o;
+}
+
+void MainWindow::SetMarkers(const Markers& markers) {
+    if (markers == markers_) return;
+    markers_ = markers;
+    // The panel appears with the first marker, as it is what a marker is for.
+    if ((markers_.a || markers_.b) && MeasurementsPanel1->isHidden()) MeasurementsPanel1->show();
+    UpdateMeasurements();
+    RefreshChart();
+}
+
+MeasurementTable MainWindow::CurrentTable() const {
+    if (!markers_.a || !markers_.b || store_.DataCount == 0) return {};
+    std::vector<int> channels; // those with a panel
+    for (int p = 0; p < panels_; ++p) channels.push_back(chart_.ChSlot[p]);
+    return MakeMeasurementTable(store_, *markers_.a, *markers_.b, channels);
+}
+
+void MainWindow::UpdateMeasurements() {
+    MeasurementsPanel1->ShowTable(CurrentTable());
+}
+
+void MainWindow::ChartMenu(QPoint at) {
+    const int p = PanelAt(chart_, panels_, at.x(), at.y());
+    const bool onSample = p >= 0 && store_.DataCount > 0;
+    const std::int32_t sample =
+        onSample ? SampleAtColumn(chart_, p, ScrollBar().visible ? ScrollBar().position : 0,
+                                  store_.DataCount, at.x())
+                 : 0;
+    QMenu menu(this);
+    menu.setObjectName("ChartMenu");
+    auto item = [&](const char* name, const QString& text, bool enabled,
+                    std::function<void()> handler) {
+        QAction* a = Named(menu.addAction(text), name);
+        a->setEnabled(enabled);
+        Wire(a, &QAction::triggered, std::move(handler));
+    };
+    item("SetMarkerA1", "Set Marker A Here", onSample, [this, sample] {
+        SetMarkers({sample, markers_.b});
+    });
+    item("SetMarkerB1", "Set Marker B Here", onSample, [this, sample] {
+        SetMarkers({markers_.a, sample});
+    });
+    item("ClearMarkers1", "Clear Markers", markers_.a || markers_.b, [this] { SetMarkers({}); });
+    menu.addSeparator();
+    item("AddNote1", "Add Annotation Here...", onSample, [this, sample] { AddNote(sample); });
+    item("CopyValues1", "Copy Values", markers_.a && markers_.b, [this] { CopyValues(); });
+    dialogs_.PopupMenu(menu, PaintBox1->mapToGlobal(at));
+}
+
+void MainWindow::CopyValues() {
+    const MeasurementTable table = CurrentTable();
+    if (table.rows.empty()) return;
+    QGuiApplication::clipboard()->setText(QString::fromStdString(TableText(table, '\t')));
+}
+
+void MainWindow::ExportMeasurements() {
+    const MeasurementTable table = CurrentTable();
+    if (table.rows.empty()) return;
+    const QFileInfo opened(openFileName_);
+    QString name = opened.dir().filePath(opened.completeBaseName() + "_measurements.csv");
+    if (!dialogs_.ExecuteFileDialog(*MeasurementsDialog1, name)) return;
+    if (QFileInfo::exists(name)) {
+        dialogs_.Beep();
+        if (!dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
+            return;
+    }
+    OutputFile out(QFile::encodeName(name).toStdString(), true);
+    bool ok = out.IsOpen();
+    if (ok) {
+        ByteSink sink(out.Descriptor());
+        sink.Write(table.summary + "\r\n");
+        sink.Write(TableText(table, ','));
+        ok = sink.Flush() && out.Commit();
+    }
+    if (!ok) ReportMessage(out.IsOpen() ? "Unable to write file." : "Unable to create file.");
+}
+
+RecordingIdentity MainWindow::Identity() const {
+    return {store_.SerialNo, FormatDateTime(store_.StartTime), store_.DataCount, store_.Rate};
+}
+
+void MainWindow::SayInStatus(const QString& text) {
+    StatusNoteLabel->setText(text);
+    StatusNoteLabel->setVisible(!text.isEmpty());
+}
+
+void MainWindow::LoadNotes(const QString& recordingPath) {
+    notes_.clear();
+    notesPath_.clear();
+    notesWritable_ = false;
+    notesFailureSaid_ = false;
+    if (store_.DataCount > 0) {
+        notesPath_ = NotesPath(QFile::encodeName(recordingPath).toStdString());
+        const NotesRead read = ReadNotes(notesPath_, Identity());
+        notesWritable_ = read.status != NotesRead::Status::Ignored;
+        notes_ = read.notes;
+        if (read.status == NotesRead::Status::Ignored)
+            SayInStatus(
+                QFileInfo(QFile::decodeName(QByteArray::fromStdString(notesPath_))).fileName() +
+                " " + QString::fromStdString(read.why) + ": its notes are not shown.");
+    }
+    ShowNotes();
+}
+
+void MainWindow::ShowNotes() {
+    std::vector<QString> times;
+    for (const Note& n : notes_)
+        times.push_back(QString::fromStdString(
+            FormatTimeShort(store_.StartTime + store_.SampleBuff[n.index].Time)));
+    MeasurementsPanel1->ShowNotes(notes_, times);
+    RefreshChart();
+}
+
+void MainWindow::SaveNotes() {
+    ShowNotes();
+    if (notesPath_.empty()) return;
+    const QString name =
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(notesPath_))).fileName();
+    if (!notesWritable_) {
+        // Never over a sidecar that belongs to another recording, or that could not be read.
+        if (!notesFailureSaid_)
+            SayInStatus("Notes are kept until you close: " + name +
+                        " belongs to something else and is left as it is.");
+        notesFailureSaid_ = true;
+        return;
+    }
+    std::string error;
+    if (WriteNotes(notesPath_, Identity(), notes_, error)) return;
+    if (!notesFailureSaid_)
+        SayInStatus("Notes are kept until you close: " + name + " cannot be written (" +
+                    QString::fromStdString(error) + ").");
+    notesFailureSaid_ = true;
+}
+
+void MainWindow::AddNote(std::int32_t index) {
+    if (store_.DataCount == 0) return;
+    const std::optional<QString> text =
+        dialogs_.AskText(this, "Add Annotation",
+                         "Note at " +
+                             QString::fromStdString(FormatTimeShort(
+                                 store_.StartTime + store_.SampleBuff[index].Time)) +
+                             ":",
+                         QString(), NOTE_MAX_LENGTH);
+    if (!text || text->trimmed().isEmpty()) return;
+    Note note{std::int64_t{index} * store_.Rate, index, CleanNoteText(text->toStdString())};
+    const auto at =
+        std::upper_bound(notes_.begin(), notes_.end(), note,
+                         [](const Note& a, const Note& b) { return a.index < b.index; });
+    notes_.insert(at, note);
+    if (MeasurementsPanel1->isHidden()) MeasurementsPanel1->show();
+    SaveNotes();
+}
+
+void MainWindow::EditNote(int i) {
+    if (i < 0 || static_cast<std::size_t>(i) >= notes_.size()) return;
+    Note& note = notes_[static_cast<std::size_t>(i)];
+    const std::optional<QString> text = dialogs_.AskText(
+        this, "Edit Annotation", "Note:", QString::fromStdString(note.text), NOTE_MAX_LENGTH);
+    if (!text) return;
+    if (text->trimmed().isEmpty()) {
+        DeleteNote(i);
+        return;
+    }
+    note.text = CleanNoteText(text->toStdString());
+    SaveNotes();
+}
+
+void MainWindow::DeleteNote(int i) {
+    if (i < 0 || static_cast<std::size_t>(i) >= notes_.size()) return;
+    notes_.erase(notes_.begin() + i);
+    SaveNotes();
+}
+
+QString MainWindow::NoteTip(QPoint at) const {
+    const int p = PanelAt(chart_, panels_, at.x(), at.y());
+    if (p < 0 || at.y() > chart_.ChTop[p] + 12 || store_.DataCount == 0) return {};
+    const std::int32_t s0 = ScrollBar().visible ? ScrollBar().position : 0;
+    QStringList texts; // every note whose flag is within 3 pixels
+    for (const Note& n : notes_) {
+        if (n.index < s0) continue;
+        const std::int64_t x = chart_.ChLeft[p] + (n.index - s0) / std::max(chart_.TimeScale, 1);
+        if (x > chart_.ChRight[p]) continue;
+        if (std::abs(x - at.x()) <= 3) texts << QString::fromStdString(n.text);
+    }
+    return texts.join('\n');
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     const bool files =
@@ -973,11 +1219,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
         }
         event->acceptProposedAction();
         OpenRecording(paths.first()); // as if chosen in "Open(&O)"
-        if (paths.size() > 1) {
-            DropNoteLabel->setText(
+        if (paths.size() > 1)
+            SayInStatus(
                 QString("Only the first of %1 dropped files was opened.").arg(paths.size()));
-            DropNoteLabel->show();
-        }
     });
 }
 
@@ -1092,6 +1336,7 @@ void MainWindow::FormShow() {
     for (int k = 0; k < 4; ++k)
         Region1DataCheckBox[k]->setChecked(
             ini.ReadBool("Settings", QString("Check%1").arg(k + 1).toStdString(), defaults[k]));
+    if (ini.ReadBool("Measurements", "Visible", false)) MeasurementsPanel1->show();
     recent_ = RecentFiles::Read(ini);
     UpdateRecentMenu();
     const QString folder = QFile::decodeName(QByteArray::fromStdString(recent_.LastFolder()));
@@ -1113,6 +1358,9 @@ void MainWindow::FormClose() {
         ini.WriteBool("Settings", QString("Check%1").arg(k + 1).toStdString(),
                       Region1DataCheckBox[k]->isChecked());
     recent_.Write(ini); // a section of its own, after the ten keys
+    // The panel's visibility in a section of its own too; nothing until it was ever shown.
+    if (!MeasurementsPanel1->isHidden() || ini.ReadString("Measurements", "Visible"))
+        ini.WriteBool("Measurements", "Visible", !MeasurementsPanel1->isHidden());
 
     // A settings file the user made read-only is never replaced.
     const std::string path = QFile::encodeName(settingsPath_).toStdString();

@@ -1,9 +1,12 @@
 #pragma once
 // The main window: its controls, menu and dialogs, and every command of the program.
 
+#include "analysis/measurement_table.h"
+#include "analysis/notes.h"
 #include "app/dialogs.h"
 #include "chart/chart_state.h"
 #include "chart/gestures.h"
+#include "chart/markers.h"
 #include "chart/navigation.h"
 #include "chart/painter.h"
 #include "recording/store.h"
@@ -33,6 +36,7 @@ namespace tesmora {
 class AboutBox;
 class ChartWidget;
 class ClientArea;
+class MeasurementsPanel;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -133,6 +137,30 @@ private:
     void OpenRecent(int k);
     void UpdateRecentMenu();
 
+    // Markers, measurements and notes.
+    /// The chart's menu for a right click at (x, y) of the chart.
+    void ChartMenu(QPoint at);
+    void SetMarkers(const Markers& markers);
+    /// The statistics between the markers into the Measurements panel.
+    void UpdateMeasurements();
+    MeasurementTable CurrentTable() const;
+    void CopyValues();
+    void ExportMeasurements();
+    void AddNote(std::int32_t index);
+    void EditNote(int i);
+    void DeleteNote(int i);
+    /// The notes of the recording just loaded, from its sidecar.
+    void LoadNotes(const QString& recordingPath);
+    /// Writes the notes to the sidecar after a change, when it may be written.
+    void SaveNotes();
+    void ShowNotes();
+    /// The text of the note whose flag lies under (x, y), or none.
+    QString NoteTip(QPoint at) const;
+    /// A note beside the status text (the load owns the status text itself).
+    void SayInStatus(const QString& text);
+    RecordingIdentity Identity() const;
+    ChartOverlay Overlay() const;
+
     /// The layout of the chart's panels for the current controls (no widget changes).
     /// Returns the panel count.
     int Layout();
@@ -178,6 +206,13 @@ private:
     Gestures gestures_;
     WheelNavigation wheel_;
     RecentFiles recent_;
+    Markers markers_;
+    MarkerGestures markerGestures_;
+    QPoint rightDown_;           // where the right button went down
+    std::vector<Note> notes_;    // in the order of their samples
+    std::string notesPath_;      // the sidecar of the recording shown, empty: none
+    bool notesWritable_ = false; // false: the sidecar found there is another's, left alone
+    bool notesFailureSaid_ = false;
     PaintCache paintCache_;
     bool shown_ = false;
     bool loading_ = false;         // a load is half done: the store is not to be shown
@@ -207,7 +242,10 @@ private:
     QAction *O1, *S1, *U1, *P1, *X1, *I1, *H2, *A1;
     QAction *ZoomIn1, *ZoomOut1, *WholeRecording1, *GoToTime1, *ClearRecent1;
     QMenu* RecentFiles1;
-    QLabel* DropNoteLabel;
+    QLabel* StatusNoteLabel;
+    QAction* Measurements1;
+    MeasurementsPanel* MeasurementsPanel1;
+    QFileDialog* MeasurementsDialog1;
     QFileDialog *OpenDialog1, *SaveDialog1;
     AboutBox* Form2;
     ClientArea* client_;

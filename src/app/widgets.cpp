@@ -1,8 +1,10 @@
 #include "app/widgets.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionComplex>
+#include <QToolTip>
 
 namespace tesmora {
 
@@ -11,6 +13,18 @@ ChartWidget::ChartWidget(QWidget* parent) : QWidget(parent) {
 }
 
 bool ChartWidget::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = onToolTip ? onToolTip(help->pos()) : QString();
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            // Shown as the text it is: escaped, so that nothing in it reads as markup.
+            QToolTip::showText(help->globalPos(), "<qt>" + text.toHtmlEscaped() + "</qt>", this);
+        }
+        return true;
+    }
     if (event->type() == QEvent::NativeGesture) {
         auto* gesture = static_cast<QNativeGestureEvent*>(event);
         if (gesture->gestureType() == Qt::ZoomNativeGesture) {

@@ -25,6 +25,8 @@ public:
     std::function<void(double, QPoint)> onPinch;
     /// A key; true when it was the chart's.
     std::function<bool(int, Qt::KeyboardModifiers)> onKey;
+    /// The tip for the pointer's place (a note's text), or none.
+    std::function<QString(QPoint)> onToolTip;
 
 protected:
     bool event(QEvent* event) override;

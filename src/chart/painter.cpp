@@ -192,7 +192,10 @@ std::vector<ValueGridLine> ValueGridLines(const ValueWindow& w, int ampIndex, in
 }
 
 void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0,
-                const ValueWindow& w, std::vector<PanelScan>& out, int scale) {
+                const ValueWindow& w, std::vector<PanelScan>& out, int scale,
+                ScanScratch* scratch) {
+    ScanScratch local;
+    ScanScratch& work = scratch ? *scratch : local;
     out.resize(static_cast<std::size_t>(std::max(n, 0)));
     scale = std::max(scale, 1);
     const std::int32_t count = VisibleCount(store, s, s0);
@@ -205,12 +208,12 @@ void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::in
 
     // A column's values: its first and last, and its extremes with NaN taken as the lowest
     // value there is (it is drawn on the bottom edge, as values below the window are).
-    struct ValueSpan {
-        float first, last, lo, hi;
-    };
-    std::vector<ValueSpan> spans[4][4];
-    std::vector<std::int32_t> at; // the device column of each span, and its sample count
-    std::vector<std::int32_t> held;
+    using ValueSpan = ScanScratch::ValueSpan;
+    auto& spans = work.spans;
+    std::vector<std::int32_t>& at = work.at; // the device column of each span, and its count
+    std::vector<std::int32_t>& held = work.held;
+    at.clear();
+    held.clear();
     BandWalk walks[4];
     for (int p = 0; p < n; ++p) {
         out[p].bands.clear();
@@ -608,6 +611,43 @@ void PaintTraces(PaintContext& c, const std::vector<PanelScan>& scans) {
     layer.Paint(c.painter);
 }
 
+// The pixel column of sample `index` in panel p, when it is in view.
+std::optional<int> SampleColumn(const PaintContext& c, int p, std::int32_t index) {
+    const std::int64_t offset = std::int64_t{index} - c.s0;
+    if (offset < 0 || offset >= std::int64_t{VisibleCount(c.store, c.s, c.s0)}) return std::nullopt;
+    return c.s.ChLeft[p] + static_cast<int>(offset / std::max(c.s.TimeScale, 1));
+}
+
+// A marker: a dashed line across every panel, its letter below the clock labels.
+void PaintMarker(PaintContext& c, std::int32_t index, QRgb rgb, const QString& letter) {
+    const QColor color = QColor::fromRgb(rgb);
+    c.painter.setPen(color);
+    for (int p = 0; p < c.n; ++p) {
+        const std::optional<int> x = SampleColumn(c, p, index);
+        if (!x) continue;
+        for (int y = c.s.ChTop[p] + 1; y < c.s.ChBottom[p]; y += 7)
+            c.painter.fillRect(QRect(*x, y, 1, std::min(4, c.s.ChBottom[p] - y)), color);
+        TextOut(c.painter, c.fm, *x + 3, c.s.ChTop[p] + 2 + c.fm.height(), letter, c.cache);
+    }
+}
+
+// The notes' flags along the top of every panel.
+void PaintNotes(PaintContext& c, const std::vector<std::int32_t>& notes) {
+    const QColor color = QColor::fromRgb(NOTE_COLOR);
+    for (int p = 0; p < c.n; ++p)
+        for (const std::int32_t index : notes)
+            if (const std::optional<int> x = SampleColumn(c, p, index)) {
+                c.painter.fillRect(QRect(*x, c.s.ChTop[p] + 1, 1, 9), color); // the pole
+                c.painter.fillRect(QRect(*x + 1, c.s.ChTop[p] + 1, 5, 4), color);
+            }
+}
+
+void PaintOverlay(PaintContext& c, const ChartOverlay& overlay) {
+    PaintNotes(c, overlay.notes);
+    if (overlay.markerA) PaintMarker(c, *overlay.markerA, MARKER_A_COLOR, "A");
+    if (overlay.markerB) PaintMarker(c, *overlay.markerB, MARKER_B_COLOR, "B");
+}
+
 void PaintCursor(PaintContext& c) {
     if (const std::optional<int> x = CursorColumn(c.store, c.s, c.n, c.s0)) {
         const int cp = c.s.CursorCh;
@@ -624,7 +664,7 @@ int DeviceScale(const QPainter& painter) {
 }
 
 void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
-                int ampIndex, std::int32_t s0, PaintCache* cache) {
+                int ampIndex, std::int32_t s0, PaintCache* cache, const ChartOverlay* overlay) {
     ampIndex = std::clamp(ampIndex, 0, 6);
     PaintContext c{painter,
                    store,
@@ -639,14 +679,19 @@ void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState
     if (cache) cache->Begin(painter.font());
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    std::vector<PanelScan> scans;
-    if (store.DataCount > 0) ScanPanels(store, s, c.n, s0, c.w, scans, c.scale);
+    std::vector<PanelScan> local;
+    std::vector<PanelScan>& scans = cache ? cache->scans : local;
+    if (store.DataCount > 0)
+        ScanPanels(store, s, c.n, s0, c.w, scans, c.scale, cache ? &cache->scratch : nullptr);
+    else
+        scans.clear();
     PaintBands(c, scans);
     PaintValueGrid(c);
     if (store.DataCount > 0) {
         PaintTimeGrid(c);
         PaintTraces(c, scans);
         PaintCursor(c);
+        if (overlay) PaintOverlay(c, *overlay);
     }
     painter.restore();
 }

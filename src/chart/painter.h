@@ -3,6 +3,7 @@
 // painter function draws it on any QPainter (the widget, an image, the printer).
 
 #include "chart/chart_state.h"
+#include "chart/overlay.h"
 #include "recording/store.h"
 
 #include <QColor>
@@ -83,11 +84,21 @@ inline int TraceRow(double v, int k, const ValueWindow& w, int top, int bottom, 
     return static_cast<int>(top + (w.hHi - v) * hScale);
 }
 
+/// The working memory of a scan, kept between paints so that a paint allocates nothing.
+struct ScanScratch {
+    struct ValueSpan {
+        float first, last, lo, hi;
+    };
+    std::vector<ValueSpan> spans[4][4];
+    std::vector<std::int32_t> at, held;
+};
+
 /// One pass over samples s0 .. s0 + PlotWidth * TimeScale - 1 (stopping at DataCount) for
 /// panels 0..n-1. Bands are in the chart's pixels; trace columns and rows in device pixels,
 /// `scale` of them per pixel of the chart.
 void ScanPanels(const RecordingStore& store, const ChartState& s, int n, std::int32_t s0,
-                const ValueWindow& w, std::vector<PanelScan>& out, int scale = 1);
+                const ValueWindow& w, std::vector<PanelScan>& out, int scale = 1,
+                ScanScratch* scratch = nullptr);
 
 /// Device pixels per pixel of the chart on the painter's device: 1, or 2 on a screen (or an
 /// image) of twice the density.
@@ -128,6 +139,8 @@ private:
 class PaintCache {
 public:
     TraceLayer layer;
+    std::vector<PanelScan> scans;
+    ScanScratch scratch;
     /// A paint with this font starts.
     void Begin(const QFont& font);
     /// The label laid out for drawing with the given font.
@@ -179,8 +192,10 @@ Readout CursorReadout(const RecordingStore& store, const ChartState& s, int n, s
 
 /// Draws the whole chart for n panels laid out in s (GetSettings has run), scaling index
 /// ampIndex and first visible sample s0: bands, value grid, frames and headers, then, with
-/// samples loaded, time grid, traces and cursor. cache: kept between paints, or none.
+/// samples loaded, time grid, traces, cursor and the overlay. cache: kept between paints, or
+/// none.
 void PaintChart(QPainter& painter, const RecordingStore& store, const ChartState& s, int n,
-                int ampIndex, std::int32_t s0, PaintCache* cache = nullptr);
+                int ampIndex, std::int32_t s0, PaintCache* cache = nullptr,
+                const ChartOverlay* overlay = nullptr);
 
 } // namespace tesmora

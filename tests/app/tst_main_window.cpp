@@ -198,7 +198,7 @@ void TestMainWindow::menuAsDesigned() {
     QCOMPARE(names("F1"), QStringList({"O1", "-N4", "S1", "-N2", "U1", "P1", "-N5", "RecentFiles1",
                                        "-N3", "X1"}));
     QCOMPARE(names("N1"), QStringList({"I1", "-N6", "ZoomIn1", "ZoomOut1", "WholeRecording1", "-N7",
-                                       "GoToTime1"}));
+                                       "GoToTime1", "-N8", "Measurements1"}));
     QVERIFY(!Action("S1")->isEnabled());
     // No two items of the menu bar share an access key, the new ones included.
     QStringList keys;
@@ -220,11 +220,12 @@ void TestMainWindow::menuAsDesigned() {
     } added[] = {{"ZoomIn1", "Zoom In(&Z)", "Ctrl++"},
                  {"ZoomOut1", "Zoom Out(&T)", "Ctrl+-"},
                  {"WholeRecording1", "Whole Recording(&W)", "Ctrl+0"},
-                 {"GoToTime1", "Go To Time...(&G)", "Ctrl+G"}};
+                 {"GoToTime1", "Go To Time...(&G)", "Ctrl+G"},
+                 {"Measurements1", "Measurements(&M)", ""}};
     for (const auto& a : added) {
         QCOMPARE(Action(a.name)->text(), QString(a.caption));
         QCOMPARE(Action(a.name)->shortcut().toString(), QString(a.shortcut));
-        QVERIFY(!Action(a.name)->isEnabled()); // until a recording is loaded
+        QCOMPARE(Action(a.name)->isEnabled(), QString(a.name) == "Measurements1");
     }
     QCOMPARE(window->findChild<QMenu*>("RecentFiles1")->title(), QString("Recent Files(&R)"));
 }

@@ -210,13 +210,13 @@ void TestNavigationWindow::dropOpensAsOpenDoes() {
     Drop({QUrl::fromLocalFile(QString::fromStdString(other))});
     QCOMPARE(window->Store().DataCount, 3000);
     QVERIFY(window->statusBar()->currentMessage().startsWith("FileName[ other.lqd ]"));
-    QVERIFY(Find("DropNoteLabel")->isHidden());
+    QVERIFY(Find("StatusNoteLabel")->isHidden());
     // Two files: the first opens, the second is named in a note.
     Drop({QUrl::fromLocalFile(QString::fromStdString(demo)),
           QUrl::fromLocalFile(QString::fromStdString(other))});
     QCOMPARE(window->Store().DataCount, 14400);
-    QVERIFY(!Find("DropNoteLabel")->isHidden());
-    QCOMPARE(Find<QLabel>("DropNoteLabel")->text(),
+    QVERIFY(!Find("StatusNoteLabel")->isHidden());
+    QCOMPARE(Find<QLabel>("StatusNoteLabel")->text(),
              QString("Only the first of 2 dropped files was opened."));
     // A folder, a file gone before it opens, a web address: as an unopenable file, nothing.
     Drop({QUrl::fromLocalFile(QString::fromStdString(files->Path("")))});

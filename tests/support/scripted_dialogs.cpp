@@ -1,7 +1,9 @@
 #include "support/scripted_dialogs.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
 #include <QTest>
 
 namespace tesmora::test {
@@ -49,16 +51,38 @@ bool ScriptedDialogs::Run(QDialog& dialog) {
     return dialog.result() == QDialog::Accepted;
 }
 
+QAction* ScriptedDialogs::PopupMenu(QMenu& menu, QPoint) {
+    QStringList offered;
+    for (QAction* a : menu.actions())
+        if (!a->isSeparator()) offered << a->text();
+    menusShown.push_back(offered);
+    if (menuChoices.isEmpty()) qFatal("a menu popped up that the test did not expect");
+    const QString choice = menuChoices.takeFirst();
+    for (QAction* a : menu.actions())
+        if (a->objectName() == choice && a->isEnabled()) {
+            a->trigger();
+            return a;
+        }
+    return nullptr;
+}
+
+std::optional<QString> ScriptedDialogs::AskText(QWidget*, const QString& caption,
+                                                const QString& label, const QString& text, int) {
+    textQuestions.push_back(caption + ": " + label + " [" + text + "]");
+    if (texts.isEmpty()) qFatal("a text was asked for that the test did not expect");
+    return texts.takeFirst();
+}
+
 bool ScriptedDialogs::OpenDocument(const QString& path) {
     opened << path;
     return openerAccepts;
 }
 
 QStringList ScriptedDialogs::TakeTexts() {
-    QStringList texts;
-    for (const Shown& m : messages) texts << m.text;
+    QStringList shown;
+    for (const Shown& m : messages) shown << m.text;
     messages.clear();
-    return texts;
+    return shown;
 }
 
 } // namespace tesmora::test

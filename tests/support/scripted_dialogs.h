@@ -47,6 +47,16 @@ public:
     std::function<void(QDialog&)> onRun;
     int runs = 0;
     bool Run(QDialog& dialog) override;
+    /// The next menus' choices: the object names of their items (empty: none chosen).
+    QStringList menuChoices;
+    /// The items each menu offered, in order.
+    QList<QStringList> menusShown;
+    QAction* PopupMenu(QMenu& menu, QPoint at) override;
+    /// The next answers to text questions (nothing: cancelled), and the questions asked.
+    QList<std::optional<QString>> texts;
+    QStringList textQuestions;
+    std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& label,
+                                   const QString& text, int maxLength) override;
     /// Documents handed to the opener; it accepts them when openerAccepts.
     QStringList opened;
     bool openerAccepts = true;
