@@ -7,12 +7,14 @@
 #include "app/main_window.h"
 #include "pointer_events.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPdfWriter>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -76,6 +78,15 @@ int main(int argc, char** argv) {
         w.findChild<QToolButton*>("SpeedButton2")->click();
         Zoom(w, -50 * 100);
         pictures.append({"grid.png", Shot(w)});
+        // Two markers around the desaturation of the three-channel demo, with the panel.
+        w.findChild<QAction*>("I1")->trigger();
+        w.resize(1500, 700);
+        QApplication::processEvents();
+        w.findChild<QScrollBar*>("ScrollBar1")->setValue(9000);
+        tools::Drag(Chart(w), Qt::RightButton, QPoint(300, 120), QPoint(700, 120));
+        pictures.append({"markers.png", Shot(w)});
+        w.findChild<QAction*>("Measurements1")->trigger(); // hidden again
+        w.resize(1100, 680);
         w.OpenRecording(samples.filePath("demo_mv31.lqd"));
         pictures.append({"recent.png", MenuShot(w.findChild<QMenu*>("RecentFiles1"))});
         pictures.append({"viewmenu.png", MenuShot(w.findChild<QMenu*>("N1"))});

@@ -226,6 +226,9 @@ void MainWindow::CreateMenu() {
     separator(file, "N4");
     S1 = item(file, "S1", "Save As CSV(&S)", &MainWindow::S1Click);
     S1->setEnabled(false);
+    ExportMeasurements1 = item(file, "ExportMeasurements1", "Export Measurements...(&E)",
+                               &MainWindow::ExportMeasurements);
+    ExportMeasurements1->setEnabled(false);
     separator(file, "N2");
     U1 = item(file, "U1", "Print Setup(&U)", &MainWindow::U1Click);
     P1 = item(file, "P1", "Print(&P)", &MainWindow::P1Click);
@@ -426,6 +429,7 @@ void MainWindow::CreateDialogs() {
     MeasurementsDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     // Docked at the right when shown; hidden at start, so that the window looks as designed.
     MeasurementsPanel1 = new MeasurementsPanel(this);
+    MeasurementsPanel1->setMinimumWidth(380); // the table's first columns in view
     addDockWidget(Qt::RightDockWidgetArea, MeasurementsPanel1);
     MeasurementsPanel1->hide();
     Measurements1 = Named(MeasurementsPanel1->toggleViewAction(), "Measurements1");
@@ -1032,7 +1036,9 @@ MeasurementTable MainWindow::CurrentTable() const {
 }
 
 void MainWindow::UpdateMeasurements() {
-    MeasurementsPanel1->ShowTable(CurrentTable());
+    const MeasurementTable table = CurrentTable();
+    MeasurementsPanel1->ShowTable(table);
+    ExportMeasurements1->setEnabled(!table.rows.empty());
 }
 
 void MainWindow::ChartMenu(QPoint at) {

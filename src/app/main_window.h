@@ -243,7 +243,7 @@ private:
     QAction *ZoomIn1, *ZoomOut1, *WholeRecording1, *GoToTime1, *ClearRecent1;
     QMenu* RecentFiles1;
     QLabel* StatusNoteLabel;
-    QAction* Measurements1;
+    QAction *Measurements1, *ExportMeasurements1;
     MeasurementsPanel* MeasurementsPanel1;
     QFileDialog* MeasurementsDialog1;
     QFileDialog *OpenDialog1, *SaveDialog1;
