@@ -15,6 +15,8 @@ set(TESMORA_CORE_SOURCES
     csv/header_parser.cpp
     csv/line_reader.cpp
     csv/text_reader.cpp
+    analysis/desaturation.cpp
+    analysis/desaturation_table.cpp
     analysis/interval_stats.cpp
     analysis/measurement_table.cpp
     analysis/notes.cpp

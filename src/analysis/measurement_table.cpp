@@ -1,5 +1,6 @@
 #include "analysis/measurement_table.h"
 
+#include "analysis/desaturation_table.h"
 #include "recording/datetime.h"
 
 #include <algorithm>
@@ -71,19 +72,18 @@ MeasurementTable MakeMeasurementTable(const RecordingStore& store, std::int32_t 
 }
 
 std::string TableText(const MeasurementTable& table, char separator) {
-    auto cell = [separator](const std::string& s) {
-        if (separator != ',' || s.find_first_of(",\"\r\n") == std::string::npos) return s;
-        std::string quoted = "\"";
-        for (const char c : s) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return quoted + "\"";
-    };
+    if (separator == ',') { // CSV
+        std::string out = CsvLine(table.header);
+        for (const auto& r : table.rows) out += CsvLine(r);
+        return out;
+    }
     std::string out;
     auto line = [&](const std::vector<std::string>& cells) {
         for (std::size_t i = 0; i < cells.size(); ++i) {
             if (i) out += separator;
-            out += cell(cells[i]);
+            out += cells[i];
         }
-        out += separator == ',' ? "\r\n" : "\n";
+        out += '\n';
     };
     line(table.header);
     for (const auto& r : table.rows) line(r);

@@ -1,5 +1,8 @@
-// tesmora-convert: converts recordings in batch, to text recordings or JSON Lines.
+// tesmora-convert: converts recordings in batch, to text recordings or JSON Lines, or sums
+// up their desaturation in one table.
 
+#include "analysis/desaturation.h"
+#include "analysis/desaturation_table.h"
 #include "convert/jsonl.h"
 #include "csv/csv_writer.h"
 #include "loading/load.h"
@@ -8,8 +11,12 @@
 #include "recording/file_name.h"
 #include "recording/store.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +27,10 @@ namespace {
 using namespace tesmora;
 
 constexpr const char* kUsage =
-    "usage: tesmora-convert [--format csv|jsonl] [--output PATH] [--force] INPUT...\n";
+    "usage: tesmora-convert [--format csv|jsonl] [--output PATH] [--force] INPUT...\n"
+    "       tesmora-convert --format summary [--threshold PCT | --drop PCT]\n"
+    "                       [--baseline-minutes M] [--min-episode S] [--merge-gap S]\n"
+    "                       [--output PATH] [--force] INPUT...\n";
 
 constexpr const char* kHelp =
     "Converts recordings (.lqd binary, other extensions text) one after another.\n"
@@ -28,6 +38,16 @@ constexpr const char* kHelp =
     "  --format csv    text recording, as the viewer saves it (the default;\n"
     "                  MV31 and Pc56 recordings)\n"
     "  --format jsonl  JSON Lines: a header object, then one object per sample\n"
+    "  --format summary\n"
+    "                  one CSV table of every INPUT's desaturation, a row per channel:\n"
+    "                  File,Channel,ValidMinutes,Baseline,Threshold,Episodes,\n"
+    "                  MinutesBelow,PercentBelow,Area,Nadir,NadirTime,Mean,Min,Max\n"
+    "                  (standard output unless --output; an undefined value is empty)\n"
+    "  --threshold PCT StO2 below PCT percent (default 50)\n"
+    "  --drop PCT      StO2 PCT percent below the baseline instead\n"
+    "  --baseline-minutes M  the baseline over the first M minutes (default 5)\n"
+    "  --min-episode S the shortest episode, seconds (default 15)\n"
+    "  --merge-gap S   runs less than S seconds apart are one episode (default 10)\n"
     "  --output PATH   output file (one INPUT only); - is standard output.\n"
     "                  Default: the INPUT with its extension replaced by .csv or .jsonl\n"
     "  --force         replace existing output files\n"
@@ -41,7 +61,19 @@ struct Options {
     bool haveOutput = false;
     bool force = false;
     std::vector<std::string> inputs;
+    DesaturationSettings analysis;
+    bool threshold = false, drop = false; // given on the command line
+    bool analysisOptions = false;         // any of the analysis options given
 };
+
+// A number of an option: all of the text, finite.
+std::optional<double> OptionNumber(const std::string& text) {
+    double v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
 
 int UsageError(const char* why) {
     std::fprintf(stderr, "tesmora-convert: %s\n%s", why, kUsage);
@@ -138,8 +170,71 @@ bool ConvertOne(RecordingStore& store, const std::string& input, const Options& 
     return WriteOutput(store, input, output, opt.format, opt.force);
 }
 
+// The summary: every input's rows in one table, written once all are read.
+int Summarise(const Options& opt) {
+    const std::string output = opt.haveOutput ? opt.output : "-";
+    if (output != "-" && !opt.force && Exists(output)) {
+        std::fprintf(stderr, "tesmora-convert: %s exists (use --force to overwrite)\n",
+                     output.c_str());
+        return 1;
+    }
+    RecordingStore store;
+    std::string table = CsvLine(SummaryHeader());
+    bool allRead = true;
+    for (const std::string& input : opt.inputs) {
+        const LoadOutcome outcome = LoadRecording(
+            store, input,
+            LoadObserver::Reporting([&](LoadMessage m) { Say(input, MessageText(m)); }));
+        bool failed = !outcome.opened || outcome.error.has_value();
+        if (!outcome.opened) Say(input, outcome.openError);
+        if (outcome.error) Say(input, ErrorTextForDisplay(*outcome.error));
+        for (LoadMessage m : outcome.messages)
+            if (m != LoadMessage::StoreFull) failed = true; // already reported
+        if (!failed && store.DataCount == 0) {
+            Say(input, "No samples.");
+            failed = true;
+        }
+        if (failed) {
+            allRead = false;
+            continue;
+        }
+        const std::array<DesaturationResult, 4> results = AnalyseDesaturation(store, opt.analysis);
+        for (int c = 0; c < std::clamp(store.ChCount, 0, 4); ++c)
+            table +=
+                CsvLine(SummaryRow(input, c, results[static_cast<std::size_t>(c)], store.Rate));
+    }
+    if (output == "-") {
+        ByteSink sink(STDOUT_FILENO);
+        sink.Write(table);
+        if (!sink.Flush()) {
+            std::fprintf(stderr, "tesmora-convert: cannot write standard output: %s\n",
+                         SystemErrorText(sink.Error()).c_str());
+            return 1;
+        }
+        return allRead ? 0 : 1;
+    }
+    OutputFile file(output, opt.force);
+    bool written = file.IsOpen();
+    if (written) {
+        ByteSink sink(file.Descriptor());
+        sink.Write(table);
+        written = sink.Flush() && file.Commit();
+    }
+    if (!written) {
+        std::fprintf(stderr, "tesmora-convert: cannot write %s: %s\n", output.c_str(),
+                     file.Error().c_str());
+        return 1;
+    }
+    return allRead ? 0 : 1;
+}
+
 int Run(int argc, char** argv) {
     Options opt;
+    auto number = [](const char* value, double& into) {
+        const std::optional<double> v = OptionNumber(value);
+        if (v) into = *v;
+        return v.has_value();
+    };
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -157,6 +252,23 @@ int Run(int argc, char** argv) {
             if (i + 1 >= argc) return UsageError((arg + " needs a value").c_str());
             (arg == "--format" ? opt.format : opt.output) = argv[++i];
             if (arg == "--output") opt.haveOutput = true;
+        } else if (arg == "--threshold" || arg == "--drop" || arg == "--baseline-minutes" ||
+                   arg == "--min-episode" || arg == "--merge-gap") {
+            if (i + 1 >= argc) return UsageError((arg + " needs a value").c_str());
+            DesaturationSettings& a = opt.analysis;
+            opt.analysisOptions = true;
+            double& into = arg == "--threshold"          ? a.threshold
+                           : arg == "--drop"             ? a.drop
+                           : arg == "--baseline-minutes" ? a.baselineMinutes
+                           : arg == "--min-episode"      ? a.minEpisode
+                                                         : a.mergeGap;
+            if (!number(argv[++i], into))
+                return UsageError((arg + " needs a number, not " + argv[i]).c_str());
+            if (arg == "--threshold") opt.threshold = true;
+            if (arg == "--drop") {
+                opt.drop = true;
+                a.mode = DesaturationSettings::Mode::Relative;
+            }
         } else if (arg.rfind("--format=", 0) == 0) {
             opt.format = arg.substr(9);
         } else if (arg.rfind("--output=", 0) == 0) {
@@ -166,11 +278,19 @@ int Run(int argc, char** argv) {
             return UsageError(("unknown option " + arg).c_str());
         }
     }
-    if (opt.format != "jsonl" && opt.format != "csv")
+    if (opt.format != "jsonl" && opt.format != "csv" && opt.format != "summary")
         return UsageError(("unknown format " + opt.format).c_str());
     if (opt.inputs.empty()) return UsageError("no INPUT given");
-    if (opt.haveOutput && opt.inputs.size() > 1) return UsageError("--output takes one INPUT only");
     if (opt.haveOutput && opt.output.empty()) return UsageError("--output needs a path");
+    if (opt.format == "summary") {
+        if (opt.threshold && opt.drop)
+            return UsageError("--threshold and --drop exclude each other");
+        if (const std::optional<std::string> why = SettingsProblem(opt.analysis))
+            return UsageError(why->c_str());
+        return Summarise(opt);
+    }
+    if (opt.analysisOptions) return UsageError("the analysis options go with --format summary");
+    if (opt.haveOutput && opt.inputs.size() > 1) return UsageError("--output takes one INPUT only");
 
     RecordingStore store;
     bool allConverted = true;
