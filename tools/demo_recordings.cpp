@@ -41,12 +41,13 @@ struct Tissue {
     float sto2, oxhb, dxhb;
 };
 
-// One channel's values at t seconds: StO2 in 60..75 % with slow waves and one desaturation,
-// OXHb following the oxygenation and DXHb mirroring it, each with a little noise.
+// One channel's values at t seconds: StO2 in 60..75 % with slow waves and one desaturation
+// that falls below 50 % for a minute or two, OXHb following the oxygenation and DXHb
+// mirroring it, each with a little noise.
 Tissue Sample(double t, double base, double phase, double desatAt, Noise& noise) {
     const double swing =
         0.025 * Wave(t + phase, 620) + 0.012 * Wave(t + 2 * phase, 97) + 0.004 * Wave(t, 11);
-    const double desat = 0.11 * Dip(t, desatAt, 150);
+    const double desat = 0.24 * Dip(t, desatAt, 150);
     const double sto2 = base + swing - desat + noise.Gauss(0.002);
     const double oxhb =
         0.40 + 2.0 * (sto2 - base) + 0.03 * Wave(t + phase, 1500) + noise.Gauss(0.004);
