@@ -1,7 +1,5 @@
 #include "analysis/desaturation.h"
 
-#include "recording/datetime.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -33,8 +31,8 @@ std::optional<double> Baseline(const RecordingStore& store, int c,
         for (std::int32_t j = first; j <= last; ++j) take(j);
     } else {
         const double limit = settings.baselineMinutes * 60000.0; // ms
-        for (std::int32_t j = 0; j < store.DataCount; ++j)
-            if (buf[j].Time * static_cast<double>(MS_PER_DAY) < limit) take(j);
+        for (std::int32_t j = 0; j < store.DataCount && double(j) * store.Rate < limit; ++j)
+            take(j);
     }
     if (n == 0) return std::nullopt;
     return sum / n;

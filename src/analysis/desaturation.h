@@ -6,8 +6,11 @@
 // The rules, so that anyone with the recording can reproduce the numbers:
 // - v = 100 x the stored StO2, in double precision. A sample is valid when its Status is 0
 //   and v is finite; every measure uses valid samples only.
+// - A sample's time is its index x the sample interval, as everywhere in the viewer: the
+//   stored Time is a running sum and gathers rounding (the 30th sample at 500 ms lies at
+//   14999.999999999998 ms), which must not move a sample in or out of the baseline.
 // - Baseline: the mean of the valid samples in the baseline interval: by default those whose
-//   Time lies in [0, baselineMinutes), or the samples of a chosen interval (the markers).
+//   time lies in [0, baselineMinutes), or the samples of a chosen interval (the markers).
 // - Threshold T: absolute, or relative: baseline x (1 - drop / 100); undefined without a
 //   baseline.
 // - A sample is below when it is valid and v < T. Maximal runs of consecutive below samples

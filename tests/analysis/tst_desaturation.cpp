@@ -3,6 +3,7 @@
 // minute), not by the code under test.
 
 #include "analysis/desaturation.h"
+#include "support/exact.h"
 
 #include <QTest>
 #include <cmath>
@@ -49,6 +50,7 @@ private slots:
     void episodes();
     void channelMeasures();
     void undefinedStaysUndefined();
+    void baselineEndsOnTheSampleGrid();
     void settingsProblems();
 };
 
@@ -192,6 +194,25 @@ void TestDesaturation::undefinedStaysUndefined() {
     r = AnalyseDesaturation(store, {})[0];
     QCOMPARE(r.episodeCount.value_or(-1), 0); // 1 s is shorter than 15 s
     QVERIFY(Same(r.mean, 30) && Same(r.baseline, 30));
+}
+
+void TestDesaturation::baselineEndsOnTheSampleGrid() {
+    // At 500 ms the readers sum the interval sample by sample, and the 30th sample's Time
+    // comes to 14999.999999999998 ms. The first 0.25 minutes are samples 0..29 all the same:
+    // the baseline is 70, not (30 x 70 + 40) / 31.
+    store.ChCount = 1;
+    store.Rate = 500;
+    store.DataCount = 0;
+    for (int j = 0; j < 60; ++j) {
+        SampleRecord* r = store.Append();
+        r->Time = j == 0 ? 0 : r[-1].Time + 500.0 / 86400000.0;
+        r->Ch[0].Status = 0;
+        r->Ch[0].StO2 = j < 30 ? 0.75f : 0.375f;
+    }
+    QVERIFY(store.SampleBuff[30].Time * 86400000.0 < 15000); // the rounding this is about
+    DesaturationSettings s;
+    s.baselineMinutes = 0.25;
+    QCOMPARE_EXACT(*AnalyseDesaturation(store, s)[0].baseline, 75.0);
 }
 
 void TestDesaturation::settingsProblems() {

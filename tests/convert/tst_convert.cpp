@@ -66,6 +66,8 @@ private slots:
     void textInputs();
     void usage_data();
     void usage();
+    void summaryOfBuiltRecording();
+    void summaryOfACohort();
 };
 
 void TestConvert::threeChannelToStdout() {
@@ -276,6 +278,17 @@ void TestConvert::usage_data() {
     QTest::newRow("output with two inputs") << QStringList{"--output", "x", "a.lqd", "b.lqd"} << 2;
     QTest::newRow("format without value") << QStringList{"a.lqd", "--format"} << 2;
     QTest::newRow("help") << QStringList{"--help"} << 0;
+    const QString summary = "--format=summary";
+    QTest::newRow("threshold above 100") << QStringList{summary, "--threshold", "101", "a"} << 2;
+    QTest::newRow("negative threshold") << QStringList{summary, "--threshold", "-1", "a"} << 2;
+    QTest::newRow("threshold nan") << QStringList{summary, "--threshold", "nan", "a"} << 2;
+    QTest::newRow("drop not a number") << QStringList{summary, "--drop", "20%", "a"} << 2;
+    QTest::newRow("drop without value") << QStringList{summary, "a", "--drop"} << 2;
+    QTest::newRow("negative merge gap") << QStringList{summary, "--merge-gap", "-1", "a"} << 2;
+    QTest::newRow("threshold and drop")
+        << QStringList{summary, "--threshold", "50", "--drop", "20", "a"} << 2;
+    QTest::newRow("analysis option with jsonl")
+        << QStringList{"--format=jsonl", "--min-episode", "15", "a"} << 2;
 }
 
 void TestConvert::usage() {
@@ -284,6 +297,82 @@ void TestConvert::usage() {
     QFETCH(int, exitCode);
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY((r.err + QString::fromUtf8(r.out)).contains("usage: tesmora-convert"));
+}
+
+namespace {
+
+// 80 samples at 500 ms (40 s). CH1: 75 % for 20 s, 37.5 % for 15 s, 75 % for 5 s. CH2: all
+// errors. CH3: 62.5 % but for one sample of 25 % at 25 s. The values are exact in binary.
+std::string BuiltForSummary(TestFiles& files, const std::string& name) {
+    Ws56File f;
+    for (std::uint32_t k = 0; k < 80; ++k)
+        f.Record(k, {Values(0.1f, 0.2f, k >= 40 && k < 70 ? 0.375f : 0.75f), Error(),
+                     Values(0.1f, 0.2f, k == 50 ? 0.25f : 0.625f)});
+    return files.Write(name, f.Bytes());
+}
+
+} // namespace
+
+void TestConvert::summaryOfBuiltRecording() {
+    const std::string in = BuiltForSummary(files, "summary.lqd");
+    const QByteArray header = "File,Channel,ValidMinutes,Baseline,Threshold,Episodes,MinutesBelow,"
+                              "PercentBelow,Area,Nadir,NadirTime,Mean,Min,Max\r\n";
+    // Below 50 %, the baseline over the whole (under 5 minutes) recording.
+    // CH1: 80 x 500 ms = 2/3 min (0.6666666666666666 as 80 x (500 / 60000)); the mean and the
+    // baseline are (50 x 75 + 30 x 37.5) / 80 = 60.9375; one episode of 30 samples = 15 s,
+    // 0.25 min, 37.5 % of the valid time; its area adds 12.5 x (1/120) thirty times, which in
+    // doubles comes to 3.124999999999999, not 3.125; its nadir lies at 40 x 0.5 s = 20 s.
+    // CH2: nothing valid: 0 minutes, no baseline, no episode; percent, nadir, mean empty.
+    // CH3: the single sample below is 0.5 s, shorter than 15 s: no episode; the mean is
+    // (79 x 62.5 + 25) / 80 = 62.03125.
+    Run r = Convert({"--format", "summary", Q(in)});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QString());
+    const QByteArray file = QByteArray::fromStdString(in);
+    QCOMPARE(r.out, header + file +
+                        ",1,0.6666666666666666,60.9375,50,1,0.25,37.5,3.124999999999999,37.5,"
+                        "20,60.9375,37.5,75\r\n" +
+                        file + ",2,0,,50,0,0,,0,,,,,\r\n" + file +
+                        ",3,0.6666666666666666,62.03125,50,0,0,0,0,,,62.03125,25,62.5\r\n");
+    // 40 % below the baseline of the first 15 s. CH1: 75 -> 45, area 30 x 7.5 / 120 = 1.875.
+    // CH2: no baseline, so no threshold and no episode measure at all. CH3: 62.5 -> 37.5.
+    r = Convert({"--format=summary", "--drop", "40", "--baseline-minutes", "0.25", Q(in)});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, header + file +
+                        ",1,0.6666666666666666,75,45,1,0.25,37.5,1.875,37.5,20,60.9375,37.5,"
+                        "75\r\n" +
+                        file + ",2,0,,,,,,,,,,,\r\n" + file +
+                        ",3,0.6666666666666666,62.5,37.5,0,0,0,0,,,62.03125,25,62.5\r\n");
+}
+
+void TestConvert::summaryOfACohort() {
+    const std::string a = BuiltForSummary(files, "cohort_a.lqd");
+    const std::string bad = files.Write("cohort_bad.lqd", std::string("nonsense"));
+    const std::string b = files.Write("cohort, b.csv", TextRecording::MV31().Rows(3).Text());
+    const std::string out = files.Path("cohort.csv");
+    Run r = Convert({"--format", "summary", "--output", Q(out), Q(a), Q(bad), Q(b)});
+    QCOMPARE(r.exitCode, 1); // the failed input gets no row; the others' table is written
+    QCOMPARE(r.err, Q(bad) + ": Data format error.\n");
+    const std::vector<std::uint8_t> bytes = TestFiles::ReadAll(out);
+    const QList<QByteArray> lines =
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
+            .split('\n');
+    QCOMPARE(lines.size(), 1 + 3 + 1 + 1); // header, three rows of a, one of b, the end
+    QVERIFY(lines[1].startsWith(QByteArray::fromStdString(a) + ",1,"));
+    QVERIFY(lines[3].startsWith(QByteArray::fromStdString(a) + ",3,"));
+    QVERIFY(lines[4].startsWith("\"" + QByteArray::fromStdString(b) + "\",1,0.025,"));
+    QCOMPARE(QDir(Q(files.Path(""))).entryList(QStringList{"*.tmp*"}, QDir::Hidden | QDir::Files),
+             QStringList());
+    // An existing table is kept unless --force.
+    r = Convert({"--format", "summary", "--output", Q(out), Q(a)});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, "tesmora-convert: " + Q(out) + " exists (use --force to overwrite)\n");
+    QCOMPARE(TestFiles::ReadAll(out), bytes);
+    r = Convert({"--format", "summary", "--output", Q(out), "--force", Q(a)});
+    QCOMPARE(r.exitCode, 0);
+    const std::vector<std::uint8_t> forced = TestFiles::ReadAll(out);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(forced.data()), qsizetype(forced.size())),
+             lines.mid(0, 4).join('\n') + '\n');
 }
 
 QTEST_GUILESS_MAIN(TestConvert)
