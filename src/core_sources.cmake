@@ -20,9 +20,11 @@ set(TESMORA_CORE_SOURCES
     analysis/interval_stats.cpp
     analysis/measurement_table.cpp
     analysis/notes.cpp
+    analysis/text_table.cpp
     loading/formats.cpp
     loading/load.cpp
     navigation/time_target.cpp
     settings/ini_file.cpp
+    settings/oximetry_settings.cpp
     settings/recent_files.cpp
 )

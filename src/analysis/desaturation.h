@@ -49,6 +49,7 @@ struct DesaturationSettings {
     std::optional<std::pair<std::int32_t, std::int32_t>> baselineSamples;
     double minEpisode = 15; // seconds
     double mergeGap = 10;   // seconds
+    bool operator==(const DesaturationSettings&) const = default;
 };
 
 /// Why settings cannot be used, or nothing: a value that is not a number, or out of its

@@ -2,36 +2,9 @@
 
 #include "recording/datetime.h"
 
-#include <charconv>
-#include <cmath>
+#include <algorithm>
 
 namespace tesmora {
-
-std::string ShortestNumber(std::optional<double> v) {
-    if (!v || !std::isfinite(*v)) return {};
-    char text[32];
-    const auto r = std::to_chars(text, text + sizeof text, *v); // shortest round trip
-    return std::string(text, r.ptr);
-}
-
-std::string CsvLine(const std::vector<std::string>& cells) {
-    std::string out;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) out += ',';
-        const std::string& s = cells[i];
-        if (s.find_first_of(",\"\r\n") == std::string::npos) {
-            out += s;
-            continue;
-        }
-        out += '"';
-        for (const char c : s) {
-            if (c == '"') out += '"';
-            out += c;
-        }
-        out += '"';
-    }
-    return out + "\r\n";
-}
 
 std::vector<std::string> SummaryHeader() {
     return {"File",      "Channel",      "ValidMinutes", "Baseline", "Threshold",
@@ -76,6 +49,109 @@ std::vector<std::vector<std::string>> EpisodeRows(const RecordingStore& store, i
                         ShortestNumber(e.nadirIndex * seconds), ShortestNumber(e.area)});
     }
     return rows;
+}
+
+TextTable ChannelTable(const RecordingStore& store, const std::array<DesaturationResult, 4>& r) {
+    TextTable t;
+    const int channels = std::clamp(store.ChCount, 0, 4);
+    t.header.push_back("");
+    for (int c = 0; c < channels; ++c) t.header.push_back("CH" + std::to_string(c + 1));
+    using Cell = std::string (*)(const RecordingStore&, const DesaturationResult&);
+    static const std::pair<const char*, Cell> kRows[] = {
+        {"Valid time [min]",
+         [](const RecordingStore&, const DesaturationResult& d) {
+             return FixedNumber(d.validMinutes, 1);
+         }},
+        {"Baseline [%]", [](const RecordingStore&,
+                            const DesaturationResult& d) { return FixedNumber(d.baseline, 1); }},
+        {"Threshold [%]", [](const RecordingStore&,
+                             const DesaturationResult& d) { return FixedNumber(d.threshold, 1); }},
+        {"Episodes",
+         [](const RecordingStore&, const DesaturationResult& d) {
+             return d.episodeCount ? std::to_string(*d.episodeCount) : std::string("-");
+         }},
+        {"Time below [min]",
+         [](const RecordingStore&, const DesaturationResult& d) {
+             return FixedNumber(d.minutesBelow, 2);
+         }},
+        {"Below [% of valid]",
+         [](const RecordingStore&, const DesaturationResult& d) {
+             return FixedNumber(d.percentBelow, 2);
+         }},
+        {"Area [%\u00b7min]",
+         [](const RecordingStore&, const DesaturationResult& d) { return FixedNumber(d.area, 2); }},
+        {"Nadir [%]", [](const RecordingStore&,
+                         const DesaturationResult& d) { return FixedNumber(d.nadir, 1); }},
+        {"Nadir at",
+         [](const RecordingStore& st, const DesaturationResult& d) {
+             return d.nadirIndex ? FormatTimeShort(st.StartTime + st.SampleBuff[*d.nadirIndex].Time)
+                                 : std::string("-");
+         }},
+        {"Mean [%]",
+         [](const RecordingStore&, const DesaturationResult& d) { return FixedNumber(d.mean, 1); }},
+        {"Min [%]",
+         [](const RecordingStore&, const DesaturationResult& d) { return FixedNumber(d.min, 1); }},
+        {"Max [%]",
+         [](const RecordingStore&, const DesaturationResult& d) { return FixedNumber(d.max, 1); }},
+    };
+    for (const auto& [name, cell] : kRows) {
+        std::vector<std::string> row{name};
+        for (int c = 0; c < channels; ++c)
+            row.push_back(cell(store, r[static_cast<std::size_t>(c)]));
+        t.rows.push_back(std::move(row));
+    }
+    return t;
+}
+
+TextTable EpisodeTable(const RecordingStore& store, const std::array<DesaturationResult, 4>& r) {
+    TextTable t;
+    t.header = {"CH", "Start", "Duration [s]", "Nadir [%]", "Area [%\u00b7min]"};
+    for (int c = 0; c < 4; ++c)
+        for (const Episode& e : r[static_cast<std::size_t>(c)].episodes)
+            t.rows.push_back({"CH" + std::to_string(c + 1),
+                              FormatTimeShort(store.StartTime + store.SampleBuff[e.first].Time),
+                              FixedNumber(e.durationSeconds, 1), FixedNumber(e.nadir, 1),
+                              FixedNumber(e.area, 2)});
+    return t;
+}
+
+std::optional<EpisodeRef> EpisodeAt(const std::array<DesaturationResult, 4>& r, int row) {
+    if (row < 0) return std::nullopt;
+    for (int c = 0; c < 4; ++c) {
+        const std::vector<Episode>& episodes = r[static_cast<std::size_t>(c)].episodes;
+        if (static_cast<std::size_t>(row) < episodes.size())
+            return EpisodeRef{c, &episodes[static_cast<std::size_t>(row)]};
+        row -= static_cast<int>(episodes.size());
+    }
+    return std::nullopt;
+}
+
+std::string SettingsText(const DesaturationSettings& s, bool baselineFromMarkers) {
+    const std::string baseline =
+        baselineFromMarkers
+            ? "the baseline between markers A and B"
+            : "the baseline of the first " + ShortestNumber(s.baselineMinutes) + " min";
+    std::string text = s.mode == DesaturationSettings::Mode::Absolute
+                           ? "Below " + ShortestNumber(s.threshold) + " %"
+                           : ShortestNumber(s.drop) + " % below " + baseline;
+    text += "; episodes of " + ShortestNumber(s.minEpisode) + " s or more; gaps under " +
+            ShortestNumber(s.mergeGap) + " s joined";
+    if (s.mode == DesaturationSettings::Mode::Absolute) text += "; " + baseline;
+    return text;
+}
+
+std::string AnalysisCsv(const RecordingStore& store, std::string_view file,
+                        const std::array<DesaturationResult, 4>& r, const std::string& settings) {
+    std::string out = CsvLine({settings});
+    out += CsvLine(SummaryHeader());
+    for (int c = 0; c < std::clamp(store.ChCount, 0, 4); ++c)
+        out += CsvLine(SummaryRow(file, c, r[static_cast<std::size_t>(c)], store.Rate));
+    out += "\r\n";
+    out += CsvLine(EpisodeHeader());
+    for (int c = 0; c < 4; ++c)
+        for (const auto& row : EpisodeRows(store, c, r[static_cast<std::size_t>(c)]))
+            out += CsvLine(row);
+    return out;
 }
 
 } // namespace tesmora

@@ -1,6 +1,5 @@
 #include "analysis/measurement_table.h"
 
-#include "analysis/desaturation_table.h"
 #include "recording/datetime.h"
 
 #include <algorithm>
@@ -10,13 +9,6 @@ namespace tesmora {
 namespace {
 
 constexpr const char* kQuantities[4] = {"OXHb", "DXHb", "TOHb", "StO2 [%]"};
-
-std::string Fixed(std::optional<double> v, int decimals) {
-    if (!v) return "-";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, *v);
-    return text;
-}
 
 std::string ClockOf(const RecordingStore& store, std::int32_t index) {
     if (index < 0 || index >= store.DataCount) return "-";
@@ -58,36 +50,18 @@ MeasurementTable MakeMeasurementTable(const RecordingStore& store, std::int32_t 
             const int digits = q == 3 ? 2 : 4;
             std::optional<double> diff;
             if (s.atA && s.atB) diff = *s.atB - *s.atA;
-            t.rows.push_back({"CH" + std::to_string(c + 1), kQuantities[q], Fixed(s.atA, digits),
-                              Fixed(s.atB, digits), Fixed(diff, digits), Fixed(s.min, digits),
-                              s.min ? ClockOf(store, s.minIndex) : "-", Fixed(s.max, digits),
-                              s.max ? ClockOf(store, s.maxIndex) : "-", Fixed(s.mean, digits + 2),
-                              Fixed(s.sd, digits + 2), Fixed(s.slopePerMinute, digits + 2),
-                              std::to_string(s.valid), std::to_string(s.notFinite),
-                              std::to_string(cs.excluded.e), std::to_string(cs.excluded.p),
-                              std::to_string(cs.excluded.replaced)});
+            t.rows.push_back({"CH" + std::to_string(c + 1), kQuantities[q],
+                              FixedNumber(s.atA, digits), FixedNumber(s.atB, digits),
+                              FixedNumber(diff, digits), FixedNumber(s.min, digits),
+                              s.min ? ClockOf(store, s.minIndex) : "-", FixedNumber(s.max, digits),
+                              s.max ? ClockOf(store, s.maxIndex) : "-",
+                              FixedNumber(s.mean, digits + 2), FixedNumber(s.sd, digits + 2),
+                              FixedNumber(s.slopePerMinute, digits + 2), std::to_string(s.valid),
+                              std::to_string(s.notFinite), std::to_string(cs.excluded.e),
+                              std::to_string(cs.excluded.p), std::to_string(cs.excluded.replaced)});
         }
     }
     return t;
-}
-
-std::string TableText(const MeasurementTable& table, char separator) {
-    if (separator == ',') { // CSV
-        std::string out = CsvLine(table.header);
-        for (const auto& r : table.rows) out += CsvLine(r);
-        return out;
-    }
-    std::string out;
-    auto line = [&](const std::vector<std::string>& cells) {
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            if (i) out += separator;
-            out += cells[i];
-        }
-        out += '\n';
-    };
-    line(table.header);
-    for (const auto& r : table.rows) line(r);
-    return out;
 }
 
 } // namespace tesmora

@@ -3,6 +3,7 @@
 // what "Copy Values" copies (tab-separated) and what "Export Measurements..." writes (CSV).
 
 #include "analysis/interval_stats.h"
+#include "analysis/text_table.h"
 #include "recording/store.h"
 
 #include <string>
@@ -11,10 +12,8 @@
 namespace tesmora {
 
 /// The header and the rows, numbers with "." (the panel shows the locale's point instead).
-struct MeasurementTable {
+struct MeasurementTable : TextTable {
     std::string summary; // "A 10:00:00, B 10:15:30, dt 0:15:30.0 (1860 samples)"
-    std::vector<std::string> header;
-    std::vector<std::vector<std::string>> rows;
 };
 
 /// The table for markers a and b over the given channels (each with its four quantities).
@@ -23,9 +22,5 @@ MeasurementTable MakeMeasurementTable(const RecordingStore& store, std::int32_t 
 
 /// "h:mm:ss.s" of a duration in milliseconds.
 std::string DurationText(std::int64_t ms);
-
-/// The table as text: cells joined by `separator`, one line per row, the header first. CSV
-/// cells holding the separator, a quote or a line break are quoted.
-std::string TableText(const MeasurementTable& table, char separator);
 
 } // namespace tesmora

@@ -1,9 +1,11 @@
 #include "app/main_window.h"
 
+#include "analysis/desaturation_table.h"
 #include "app/about_box.h"
 #include "app/glyphs.h"
 #include "app/go_to_time_dialog.h"
 #include "app/measurements_panel.h"
+#include "app/oximetry_panel.h"
 #include "app/printing.h"
 #include "app/widgets.h"
 #include "chart/layout.h"
@@ -39,6 +41,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
 #include <span>
 #include <type_traits>
@@ -209,7 +212,11 @@ MainWindow::MainWindow(Dialogs& dialogs, QString settingsPath, QString helpPath,
     FormCreate();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The members are gone once this body ends, but QWidget's destructor still hides the
+    // children, and a panel being hidden signals it: no handler may run from here on.
+    for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
+}
 
 void MainWindow::CreateMenu() {
     QMenuBar* bar = Named(menuBar(), "MainMenu1");
@@ -229,6 +236,9 @@ void MainWindow::CreateMenu() {
     ExportMeasurements1 = item(file, "ExportMeasurements1", "Export Measurements...(&E)",
                                &MainWindow::ExportMeasurements);
     ExportMeasurements1->setEnabled(false);
+    ExportAnalysis1 =
+        item(file, "ExportAnalysis1", "Export Analysis...(&A)", &MainWindow::ExportAnalysis);
+    ExportAnalysis1->setEnabled(false);
     separator(file, "N2");
     U1 = item(file, "U1", "Print Setup(&U)", &MainWindow::U1Click);
     P1 = item(file, "P1", "Print(&P)", &MainWindow::P1Click);
@@ -249,7 +259,7 @@ void MainWindow::CreateMenu() {
     separator(view, "N7");
     GoToTime1 = item(view, "GoToTime1", "Go To Time...(&G)", &MainWindow::GoToTime1Click);
     GoToTime1->setShortcut(QKeySequence("Ctrl+G"));
-    separator(view, "N8"); // the Measurements panel's item follows (CreateDialogs)
+    separator(view, "N8"); // the Measurements and Oximetry panels' items follow (CreateDialogs)
     for (QAction* a : {ZoomIn1, ZoomOut1, WholeRecording1, GoToTime1}) a->setEnabled(false);
     QMenu* help = Named(bar->addMenu("Help(&H)"), "H1");
     H2 = item(help, "H2", "Help(&H)", &MainWindow::H2Click);
@@ -370,6 +380,20 @@ void MainWindow::WireControls() {
     });
     MeasurementsPanel1->onEditNote = Guarded<int>([this](int i) { EditNote(i); });
     MeasurementsPanel1->onDeleteNote = Guarded<int>([this](int i) { DeleteNote(i); });
+    OximetryPanel1->onChanged = Guarded<>([this] { UpdateOximetry(); });
+    OximetryPanel1->onExport = Guarded<>([this] { ExportAnalysis(); });
+    OximetryPanel1->onGoToEpisode = Guarded<int>([this](int row) {
+        if (const std::optional<EpisodeRef> e = EpisodeAt(desaturation_, row))
+            CentreOn(e->episode->nadirIndex, e->channel);
+    });
+    Wire(OximetryPanel1, &QDockWidget::visibilityChanged, [this] { UpdateOximetry(); });
+    // Shown by the user: it comes on top of a panel in its tabs, and the window widens for it.
+    Wire(Oximetry1, &QAction::triggered, [this] {
+        if (Oximetry1->isChecked()) WidenFor(*OximetryPanel1);
+    });
+    Wire(Measurements1, &QAction::triggered, [this] {
+        if (Measurements1->isChecked()) WidenFor(*MeasurementsPanel1);
+    });
     PaintBox1->onKey = [this](int key, Qt::KeyboardModifiers m) {
         bool handled = false;
         Guard([&] { handled = PaintBox1Key(key, m); });
@@ -435,6 +459,20 @@ void MainWindow::CreateDialogs() {
     Measurements1 = Named(MeasurementsPanel1->toggleViewAction(), "Measurements1");
     Measurements1->setText("Measurements(&M)");
     findChild<QMenu*>("N1")->addAction(Measurements1);
+    AnalysisDialog1 = Named(new QFileDialog(this), "AnalysisDialog1");
+    AnalysisDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    AnalysisDialog1->setNameFilters({"CSV files (*.csv)"});
+    AnalysisDialog1->setDefaultSuffix("csv");
+    AnalysisDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    // In the Measurements panel's place, as a tab beside it when both are shown.
+    OximetryPanel1 = new OximetryPanel(this);
+    OximetryPanel1->setMinimumWidth(380);
+    addDockWidget(Qt::RightDockWidgetArea, OximetryPanel1);
+    tabifyDockWidget(MeasurementsPanel1, OximetryPanel1);
+    OximetryPanel1->hide();
+    Oximetry1 = Named(OximetryPanel1->toggleViewAction(), "Oximetry1");
+    Oximetry1->setText("Oximetry(&O)");
+    findChild<QMenu*>("N1")->addAction(Oximetry1);
 }
 
 void MainWindow::FormCreate() {
@@ -682,6 +720,8 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
     markers_ = {};
     LoadNotes(fileName);
     UpdateMeasurements();
+    UpdateOximetry();
+    ExportAnalysis1->setEnabled(store_.DataCount > 0);
     RefreshChart();
 }
 
@@ -958,13 +998,15 @@ void MainWindow::WholeRecording1Click() {
     ApplyView(change);
 }
 
-void MainWindow::CentreOn(std::int32_t index) {
+void MainWindow::CentreOn(std::int32_t index, int channel) {
     const ScrollBarState bar = ScrollBar();
     const int position = PositionFor(index, chart_.PlotWidth / 2, chart_.TimeScale, bar);
     if (bar.visible && position != bar.position) ScrollBar1->setValue(position);
     if (chart_.TimeScale == 1 && panels_ > 0) {
         chart_.CursorIndex = index;
         if (chart_.CursorCh < 0) chart_.CursorCh = 0;
+        for (int p = 0; p < panels_; ++p)
+            if (chart_.ChSlot[p] == channel) chart_.CursorCh = p;
     }
     RefreshChart();
 }
@@ -1016,6 +1058,7 @@ ChartOverlay MainWindow::Overlay() const {
     o.markerA = markers_.a;
     o.markerB = markers_.b;
     for (const Note& n : notes_) o.notes.push_back(n.index);
+    o.desaturation = desaturationShown_;
     return o;
 }
 
@@ -1023,8 +1066,9 @@ void MainWindow::SetMarkers(const Markers& markers) {
     if (markers == markers_) return;
     markers_ = markers;
     // The panel appears with the first marker, as it is what a marker is for.
-    if ((markers_.a || markers_.b) && MeasurementsPanel1->isHidden()) MeasurementsPanel1->show();
+    if (markers_.a || markers_.b) ShowPanel(*MeasurementsPanel1);
     UpdateMeasurements();
+    if (OximetryPanel1->Choice().baselineFromMarkers) UpdateOximetry();
     RefreshChart();
 }
 
@@ -1078,9 +1122,14 @@ void MainWindow::CopyValues() {
 void MainWindow::ExportMeasurements() {
     const MeasurementTable table = CurrentTable();
     if (table.rows.empty()) return;
+    ExportText(*MeasurementsDialog1, "_measurements.csv",
+               table.summary + "\r\n" + TableText(table, ','));
+}
+
+void MainWindow::ExportText(QFileDialog& dialog, const QString& suffix, const std::string& text) {
     const QFileInfo opened(openFileName_);
-    QString name = opened.dir().filePath(opened.completeBaseName() + "_measurements.csv");
-    if (!dialogs_.ExecuteFileDialog(*MeasurementsDialog1, name)) return;
+    QString name = opened.dir().filePath(opened.completeBaseName() + suffix);
+    if (!dialogs_.ExecuteFileDialog(dialog, name)) return;
     if (QFileInfo::exists(name)) {
         dialogs_.Beep();
         if (!dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
@@ -1090,11 +1139,89 @@ void MainWindow::ExportMeasurements() {
     bool ok = out.IsOpen();
     if (ok) {
         ByteSink sink(out.Descriptor());
-        sink.Write(table.summary + "\r\n");
-        sink.Write(TableText(table, ','));
+        sink.Write(text);
         ok = sink.Flush() && out.Commit();
     }
     if (!ok) ReportMessage(out.IsOpen() ? "Unable to write file." : "Unable to create file.");
+}
+
+void MainWindow::ShowPanel(QDockWidget& panel) {
+    if (!panel.isHidden()) return;
+    panel.show();
+    WidenFor(panel);
+}
+
+void MainWindow::WidenFor(QDockWidget& panel) {
+    panel.raise();
+    // Only the first panel at the right takes room; a second one goes into its tabs.
+    for (QDockWidget* other :
+         {static_cast<QDockWidget*>(MeasurementsPanel1), static_cast<QDockWidget*>(OximetryPanel1)})
+        if (other != &panel && !other->isHidden() && !other->isFloating()) return;
+    if (panel.isFloating() || isMaximized() || isFullScreen() || !windowHandle()) return;
+    const QRect screen = windowHandle()->screen()->availableGeometry();
+    QRect outer = frameGeometry();
+    const int grow = std::min(panel.minimumWidth(), screen.width() - outer.width());
+    if (grow <= 0) return;
+    outer.setWidth(outer.width() + grow);
+    if (outer.right() > screen.right()) outer.moveRight(screen.right());
+    move(outer.topLeft());
+    resize(width() + grow, height());
+}
+
+// --- The oximetry analysis ---
+
+DesaturationSettings MainWindow::OximetrySettings() const {
+    const OximetryChoice choice = OximetryPanel1->Choice();
+    DesaturationSettings s = choice.settings;
+    if (choice.baselineFromMarkers) {
+        if (markers_.a && markers_.b)
+            s.baselineSamples = {{*markers_.a, *markers_.b}};
+        else
+            s.baselineMinutes = 0; // no interval: no baseline, rather than another one
+    }
+    return s;
+}
+
+void MainWindow::UpdateOximetry() {
+    desaturation_ = {};
+    desaturationShown_ = {};
+    if (OximetryPanel1->isHidden()) {
+        RefreshChart();
+        return;
+    }
+    if (store_.DataCount == 0) {
+        OximetryPanel1->ShowResults({}, {}, "Open a recording to see its desaturation.");
+        RefreshChart();
+        return;
+    }
+    const OximetryChoice choice = OximetryPanel1->Choice();
+    desaturation_ = AnalyseDesaturation(store_, OximetrySettings());
+    QStringList notes;
+    const bool noMarkers = choice.baselineFromMarkers && !(markers_.a && markers_.b);
+    if (noMarkers) notes << "Set markers A and B: the baseline is taken between them.";
+    const bool relative = choice.settings.mode == DesaturationSettings::Mode::Relative;
+    for (int c = 0; c < std::clamp(store_.ChCount, 0, 4); ++c) {
+        const DesaturationResult& r = desaturation_[static_cast<std::size_t>(c)];
+        if (relative && !r.baseline && !noMarkers)
+            notes << QString("CH%1: no valid sample in the baseline interval, so no threshold.")
+                         .arg(c + 1);
+        DesaturationOverlay& shown = desaturationShown_[static_cast<std::size_t>(c)];
+        shown.threshold = r.threshold;
+        for (const Episode& e : r.episodes) shown.episodes.push_back({e.first, e.last});
+    }
+    OximetryPanel1->ShowResults(ChannelTable(store_, desaturation_),
+                                EpisodeTable(store_, desaturation_), notes.join('\n'));
+    RefreshChart();
+}
+
+void MainWindow::ExportAnalysis() {
+    if (store_.DataCount == 0) return;
+    const OximetryChoice choice = OximetryPanel1->Choice();
+    const DesaturationSettings settings = OximetrySettings();
+    const std::string file = QFileInfo(openFileName_).fileName().toStdString();
+    ExportText(*AnalysisDialog1, "_analysis.csv",
+               AnalysisCsv(store_, file, AnalyseDesaturation(store_, settings),
+                           SettingsText(settings, choice.baselineFromMarkers)));
 }
 
 RecordingIdentity MainWindow::Identity() const {
@@ -1169,7 +1296,7 @@ void MainWindow::AddNote(std::int32_t index) {
         std::upper_bound(notes_.begin(), notes_.end(), note,
                          [](const Note& a, const Note& b) { return a.index < b.index; });
     notes_.insert(at, note);
-    if (MeasurementsPanel1->isHidden()) MeasurementsPanel1->show();
+    ShowPanel(*MeasurementsPanel1);
     SaveNotes();
 }
 
@@ -1343,6 +1470,9 @@ void MainWindow::FormShow() {
         Region1DataCheckBox[k]->setChecked(
             ini.ReadBool("Settings", QString("Check%1").arg(k + 1).toStdString(), defaults[k]));
     if (ini.ReadBool("Measurements", "Visible", false)) MeasurementsPanel1->show();
+    const OximetryChoice oximetry = ReadOximetryChoice(ini);
+    OximetryPanel1->SetChoice(oximetry);
+    if (oximetry.visible) OximetryPanel1->show();
     recent_ = RecentFiles::Read(ini);
     UpdateRecentMenu();
     const QString folder = QFile::decodeName(QByteArray::fromStdString(recent_.LastFolder()));
@@ -1367,6 +1497,8 @@ void MainWindow::FormClose() {
     // The panel's visibility in a section of its own too; nothing until it was ever shown.
     if (!MeasurementsPanel1->isHidden() || ini.ReadString("Measurements", "Visible"))
         ini.WriteBool("Measurements", "Visible", !MeasurementsPanel1->isHidden());
+    if (!OximetryPanel1->isHidden() || ini.ReadString("Oximetry", "Visible"))
+        WriteOximetryChoice(ini, OximetryPanel1->Choice());
 
     // A settings file the user made read-only is never replaced.
     const std::string path = QFile::encodeName(settingsPath_).toStdString();

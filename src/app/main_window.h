@@ -1,6 +1,7 @@
 #pragma once
 // The main window: its controls, menu and dialogs, and every command of the program.
 
+#include "analysis/desaturation.h"
 #include "analysis/measurement_table.h"
 #include "analysis/notes.h"
 #include "app/dialogs.h"
@@ -23,6 +24,7 @@ class QAction;
 class QPrinter;
 class QCheckBox;
 class QComboBox;
+class QDockWidget;
 class QFileDialog;
 class QGroupBox;
 class QLabel;
@@ -37,6 +39,7 @@ class AboutBox;
 class ChartWidget;
 class ClientArea;
 class MeasurementsPanel;
+class OximetryPanel;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -132,8 +135,8 @@ private:
     /// The pixel column under the pointer, counted from the left edge of its panel.
     int PanelOffset(QPoint at) const;
     /// Scrolls so that sample `index` lies at the chart's centre; at full resolution the
-    /// cursor goes there too.
-    void CentreOn(std::int32_t index);
+    /// cursor goes there too, into the panel of `channel` when one shows it.
+    void CentreOn(std::int32_t index, int channel = -1);
     void OpenRecent(int k);
     void UpdateRecentMenu();
 
@@ -160,6 +163,22 @@ private:
     void SayInStatus(const QString& text);
     RecordingIdentity Identity() const;
     ChartOverlay Overlay() const;
+    /// Shows a panel at the right that is hidden, and widens the window for it (WidenFor).
+    void ShowPanel(QDockWidget& panel);
+    /// A panel just shown by the user comes on top; when it is the only one at the right, the
+    /// window grows by its width, as far as the screen has room, rather than the chart giving
+    /// its width away.
+    void WidenFor(QDockWidget& panel);
+    /// Asks for a file name (suggested: the recording's name and `suffix`), confirms an
+    /// overwrite, and writes `text` there in one piece.
+    void ExportText(QFileDialog& dialog, const QString& suffix, const std::string& text);
+
+    // The oximetry analysis.
+    /// The analysis's settings as the Oximetry panel and the markers make them.
+    DesaturationSettings OximetrySettings() const;
+    /// Analyses the recording into the Oximetry panel and the chart, while the panel is shown.
+    void UpdateOximetry();
+    void ExportAnalysis();
 
     /// The layout of the chart's panels for the current controls (no widget changes).
     /// Returns the panel count.
@@ -213,6 +232,8 @@ private:
     std::string notesPath_;      // the sidecar of the recording shown, empty: none
     bool notesWritable_ = false; // false: the sidecar found there is another's, left alone
     bool notesFailureSaid_ = false;
+    std::array<DesaturationResult, 4> desaturation_{}; // what the Oximetry panel shows
+    std::array<DesaturationOverlay, 4> desaturationShown_{};
     PaintCache paintCache_;
     bool shown_ = false;
     bool loading_ = false;         // a load is half done: the store is not to be shown
@@ -246,6 +267,9 @@ private:
     QAction *Measurements1, *ExportMeasurements1;
     MeasurementsPanel* MeasurementsPanel1;
     QFileDialog* MeasurementsDialog1;
+    QAction *Oximetry1, *ExportAnalysis1;
+    OximetryPanel* OximetryPanel1;
+    QFileDialog* AnalysisDialog1;
     QFileDialog *OpenDialog1, *SaveDialog1;
     AboutBox* Form2;
     ClientArea* client_;

@@ -1,9 +1,8 @@
 #include "app/measurements_panel.h"
 
-#include "chart/painter.h"
+#include "app/table_view.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -20,11 +19,7 @@ MeasurementsPanel::MeasurementsPanel(QWidget* parent) : QDockWidget("Measurement
     summary_->setObjectName("MarkerSummary");
     summary_->setTextFormat(Qt::PlainText);
     summary_->setWordWrap(true);
-    table_ = new QTableWidget(body);
-    table_->setObjectName("MeasurementsTable");
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table_ = MakeTable(body, "MeasurementsTable");
     copy_ = new QPushButton("&Copy", body);
     copy_->setObjectName("CopyValuesButton");
     export_ = new QPushButton("&Export...", body);
@@ -80,35 +75,7 @@ void MeasurementsPanel::ShowTable(const MeasurementTable& table) {
     summary_->setText(any ? QString::fromStdString(table.summary)
                           : QString("Right-drag across the chart, or right-click it, to set "
                                     "markers A and B."));
-    const int rows = static_cast<int>(table.rows.size());
-    const int columns = static_cast<int>(table.header.size());
-    // While a marker is dragged only the numbers change: the cells are kept, and the columns
-    // are fitted to their contents when the table changes its shape.
-    const bool reshaped = rows != table_->rowCount() || columns != table_->columnCount();
-    if (reshaped) {
-        table_->clear();
-        table_->setColumnCount(columns);
-        table_->setRowCount(rows);
-        QStringList header;
-        for (const std::string& h : table.header) header << QString::fromStdString(h);
-        table_->setHorizontalHeaderLabels(header);
-    }
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-            const std::string& cell =
-                table.rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
-            // Numbers take the user's decimal point on the screen; the copy and the file not.
-            const QString text = c >= 2 ? WithLocaleDecimalPoint(QString::fromStdString(cell))
-                                        : QString::fromStdString(cell);
-            QTableWidgetItem* item = table_->item(r, c);
-            if (!item) {
-                item = new QTableWidgetItem;
-                if (c >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-                table_->setItem(r, c, item);
-            }
-            if (item->text() != text) item->setText(text);
-        }
-    if (reshaped) table_->resizeColumnsToContents();
+    ShowTextTable(*table_, table, 2);
     copy_->setEnabled(any);
     export_->setEnabled(any);
 }

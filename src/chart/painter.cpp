@@ -642,7 +642,40 @@ void PaintNotes(PaintContext& c, const std::vector<std::int32_t>& notes) {
             }
 }
 
+// The desaturation of each panel's channel: the threshold dotted across the panel where the
+// StO2 scale shows it, and the episodes' bars, 4 pixels high inside the bottom edge.
+void PaintDesaturation(PaintContext& c, const std::array<DesaturationOverlay, 4>& all) {
+    const ChartState& s = c.s;
+    const QColor color = QColor::fromRgb(s.TraceColor[3]);
+    const std::int64_t visible = VisibleCount(c.store, s, c.s0);
+    const int step = std::max(s.TimeScale, 1);
+    for (int p = 0; p < c.n; ++p) {
+        if (s.ChSlot[p] < 0 || s.ChSlot[p] > 3) continue;
+        const DesaturationOverlay& d = all[static_cast<std::size_t>(s.ChSlot[p])];
+        const int L = s.ChLeft[p], R = s.ChRight[p], T = s.ChTop[p], B = s.ChBottom[p];
+        if (d.threshold) {
+            const double v = *d.threshold / 100;
+            if (v >= c.w.sLo && v <= c.w.sHi) {
+                const int y = TraceRow(v, 3, c.w, T, B, s.PlotHeight, 0);
+                if (y > T && y < B)
+                    for (int x = L + 1; x < R; x += 4)
+                        c.painter.fillRect(QRect(x, y, std::min(2, R - x), 1), color);
+            }
+        }
+        for (const DesaturationOverlay::Span& e : d.episodes) {
+            const std::int64_t first = std::max<std::int64_t>(e.first - std::int64_t{c.s0}, 0);
+            const std::int64_t last =
+                std::min<std::int64_t>(e.last - std::int64_t{c.s0}, visible - 1);
+            if (first > last) continue; // out of view
+            const int x0 = std::max(L + static_cast<int>(first / step), L + 1);
+            const int x1 = std::min(L + static_cast<int>(last / step), R - 1);
+            if (x1 >= x0) c.painter.fillRect(QRect(x0, B - 4, x1 - x0 + 1, 4), color);
+        }
+    }
+}
+
 void PaintOverlay(PaintContext& c, const ChartOverlay& overlay) {
+    PaintDesaturation(c, overlay.desaturation);
     PaintNotes(c, overlay.notes);
     if (overlay.markerA) PaintMarker(c, *overlay.markerA, MARKER_A_COLOR, "A");
     if (overlay.markerB) PaintMarker(c, *overlay.markerB, MARKER_B_COLOR, "B");

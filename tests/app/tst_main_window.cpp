@@ -195,10 +195,10 @@ void TestMainWindow::menuAsDesigned() {
                                      : a->objectName());
         return out;
     };
-    QCOMPARE(names("F1"), QStringList({"O1", "-N4", "S1", "ExportMeasurements1", "-N2", "U1", "P1",
-                                       "-N5", "RecentFiles1", "-N3", "X1"}));
+    QCOMPARE(names("F1"), QStringList({"O1", "-N4", "S1", "ExportMeasurements1", "ExportAnalysis1",
+                                       "-N2", "U1", "P1", "-N5", "RecentFiles1", "-N3", "X1"}));
     QCOMPARE(names("N1"), QStringList({"I1", "-N6", "ZoomIn1", "ZoomOut1", "WholeRecording1", "-N7",
-                                       "GoToTime1", "-N8", "Measurements1"}));
+                                       "GoToTime1", "-N8", "Measurements1", "Oximetry1"}));
     QVERIFY(!Action("S1")->isEnabled());
     // No two items of the menu bar share an access key, the new ones included.
     QStringList keys;
@@ -221,11 +221,14 @@ void TestMainWindow::menuAsDesigned() {
                  {"ZoomOut1", "Zoom Out(&T)", "Ctrl+-"},
                  {"WholeRecording1", "Whole Recording(&W)", "Ctrl+0"},
                  {"GoToTime1", "Go To Time...(&G)", "Ctrl+G"},
-                 {"Measurements1", "Measurements(&M)", ""}};
+                 {"Measurements1", "Measurements(&M)", ""},
+                 {"Oximetry1", "Oximetry(&O)", ""},
+                 {"ExportAnalysis1", "Export Analysis...(&A)", ""}};
     for (const auto& a : added) {
         QCOMPARE(Action(a.name)->text(), QString(a.caption));
         QCOMPARE(Action(a.name)->shortcut().toString(), QString(a.shortcut));
-        QCOMPARE(Action(a.name)->isEnabled(), QString(a.name) == "Measurements1");
+        QCOMPARE(Action(a.name)->isEnabled(),
+                 QString(a.name) == "Measurements1" || QString(a.name) == "Oximetry1");
     }
     QCOMPARE(window->findChild<QMenu*>("RecentFiles1")->title(), QString("Recent Files(&R)"));
 }
