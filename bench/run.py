@@ -104,6 +104,8 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         convert = wall_times([os.path.join(BIN, "tesmora-convert"), "--force", "--output",
                               os.path.join(tmp, "out.csv"), LQD])
+        summary = wall_times([os.path.join(BIN, "tesmora-convert"), "--format", "summary",
+                              "--force", "--output", os.path.join(tmp, "summary.csv"), LQD])
     paint_ms, rss_mb = first_paint()
     results = [
         dict(name="load_lqd_full", ms=g["load_lqd_full"], target_ms=30,
@@ -125,6 +127,8 @@ def main():
         dict(name="wheel_step_timescale_1", ms=g["wheel_step_timescale_1"], target_ms=4),
         dict(name="measure_full_interval", ms=g["measure_full_interval"], target_ms=5),
         dict(name="marker_drag_update", ms=g["marker_drag_update"], target_ms=16),
+        dict(name="analysis_full", ms=g["analysis_full"], target_ms=5),
+        dict(name="summary_full", ms=summary, target_ms=60),
         dict(name="first_paint", ms=paint_ms, target_ms=500),
         dict(name="rss_full", mb=rss_mb, target_mb=150),
     ]

@@ -68,11 +68,12 @@ struct RecordingStore {
     double StartTime = 0; // absolute date-time of the first sample
     double EndTime = 0;
 
-    struct FreeDeleter {
-        void operator()(SampleRecord* p) const noexcept { std::free(p); }
+    struct PagesDeleter {
+        std::size_t bytes;
+        void operator()(SampleRecord* p) const noexcept;
     };
-    // Zeroed pages from calloc: the memory of records never written is never touched.
-    const std::unique_ptr<SampleRecord[], FreeDeleter> SampleBuff;
+    // Zeroed pages of their own: the memory of records never written is never touched.
+    const std::unique_ptr<SampleRecord[], PagesDeleter> SampleBuff;
     SampleRecord RowBuff{};
 
     std::int32_t Capacity() const noexcept { return capacity_; }
