@@ -86,6 +86,14 @@ int main(int argc, char** argv) {
         tools::Drag(Chart(w), Qt::RightButton, QPoint(300, 120), QPoint(700, 120));
         pictures.append({"markers.png", Shot(w)});
         w.findChild<QAction*>("Measurements1")->trigger(); // hidden again
+        // The Oximetry panel over the whole recording: the threshold line and the bars.
+        w.findChild<QAction*>("I1")->trigger();
+        w.findChild<QToolButton*>("SpeedButton1")->click(); // one column
+        w.resize(1100, 700);
+        w.findChild<QAction*>("Oximetry1")->trigger();
+        w.findChild<QAction*>("WholeRecording1")->trigger();
+        pictures.append({"oximetry.png", Shot(w)});
+        w.findChild<QAction*>("Oximetry1")->trigger();
         w.resize(1100, 680);
         w.OpenRecording(samples.filePath("demo_mv31.lqd"));
         pictures.append({"recent.png", MenuShot(w.findChild<QMenu*>("RecentFiles1"))});

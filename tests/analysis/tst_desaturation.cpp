@@ -120,6 +120,17 @@ void TestDesaturation::episodes_data() {
     v << 70 << 50;
     QTest::newRow("V-shaped dip") << v << plain << 1 << 19 / 60.0 << 200 / 60.0 << 30.0 << 320
                                   << 19.0;
+    // The manual's worked example: 5 min at 70, 20 s at 45, 6 s at 70, 10 s at 40, then 70.
+    // The runs are 6 s apart, under 10 s: one episode of 20 + 6 + 10 = 36 s, area
+    // (20 x 5 + 10 x 10) / 60, nadir 40 at 5:26. With gaps joined under 5 s only, the 20 s run
+    // stays alone and the 10 s one is too short.
+    const QList<double> worked{70, 300, 45, 20, 70, 6, 40, 10, 70, 264};
+    QTest::newRow("worked example")
+        << worked << plain << 1 << 36 / 60.0 << 200 / 60.0 << 40.0 << 326 << 36.0;
+    DesaturationSettings shortGaps;
+    shortGaps.mergeGap = 5;
+    QTest::newRow("worked example, gaps under 5 s")
+        << worked << shortGaps << 1 << 20 / 60.0 << 100 / 60.0 << 45.0 << 300 << 20.0;
     // A negative value is a value like any other: deep below.
     QTest::newRow("negative StO2") << QList<double>{70, 300, -10, 15} << plain << 1 << 15 / 60.0
                                    << 15 * 60 / 60.0 << -10.0 << 300 << 15.0;
