@@ -88,13 +88,19 @@ int main(int argc, char** argv) {
          Text(test::TextRecording::MV31(1000).RowAt(86398).RowAt(86399).RowAt(86401).Text())},
     };
 
+    // The exporters' targets read their inputs as fuzz_output does (the first byte's lowest
+    // bit chooses the reader; fuzz_edf's next bit chooses BDF+ over EDF+).
     for (const auto& [name, bytes] : binary) {
         Put(out + "/fuzz_lqd", name, bytes);
-        Put(out + "/fuzz_output", name, Prefixed(1, bytes));
+        for (const char* target : {"/fuzz_output", "/fuzz_snirf", "/fuzz_edf"})
+            Put(out + target, name, Prefixed(1, bytes));
+        Put(out + "/fuzz_edf", name + "_bdf", Prefixed(3, bytes));
     }
     for (const auto& [name, bytes] : text) {
         Put(out + "/fuzz_csv", name, bytes);
-        Put(out + "/fuzz_output", name, Prefixed(0, bytes));
+        for (const char* target : {"/fuzz_output", "/fuzz_snirf", "/fuzz_edf"})
+            Put(out + target, name, Prefixed(0, bytes));
+        Put(out + "/fuzz_edf", name + "_bdf", Prefixed(2, bytes));
     }
     Put(out + "/fuzz_ini", "written",
         Text("[Form]\nTop=50\nLeft=100\nWidth=1100\nHeight=700\n[Settings]\nAmp=4\nAve=3\n"

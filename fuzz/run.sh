@@ -10,7 +10,7 @@ cmake --build "$out" -j "$(nproc)"
 "$out/make_seeds" "$out/seeds"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 status=0
-for target in fuzz_lqd fuzz_csv fuzz_ini fuzz_output; do
+for target in ${FUZZ_TARGETS:-fuzz_lqd fuzz_csv fuzz_ini fuzz_output fuzz_snirf fuzz_edf}; do
     corpus="$out/corpus/$target"
     mkdir -p "$corpus" "$out/findings/$target"
     dict="$top/fuzz/recording.dict"

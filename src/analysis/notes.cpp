@@ -2,6 +2,7 @@
 
 #include "recording/byte_sink.h"
 #include "recording/byte_source.h"
+#include "recording/datetime.h"
 #include "recording/utf8.h"
 
 #include <algorithm>
@@ -23,6 +24,10 @@ Json Identity(const RecordingIdentity& id) {
 }
 
 } // namespace
+
+RecordingIdentity IdentityOf(const RecordingStore& store) {
+    return {store.SerialNo, FormatDateTime(store.StartTime), store.DataCount, store.Rate};
+}
 
 std::string NotesPath(std::string_view recordingPath) {
     return std::string(recordingPath) + ".notes.json";

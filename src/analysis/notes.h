@@ -2,6 +2,8 @@
 // Notes on samples of a recording, kept in a sidecar file beside it (RECORDING.notes.json),
 // so that the recording itself is never written.
 
+#include "recording/store.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,6 +29,9 @@ struct RecordingIdentity {
     std::int32_t dataCount = 0;
     std::int32_t rate = 0;
 };
+
+/// The identity of the recording in a store.
+RecordingIdentity IdentityOf(const RecordingStore& store);
 
 /// The sidecar's path for a recording's path.
 std::string NotesPath(std::string_view recordingPath);

@@ -177,23 +177,6 @@ QString ApplicationCaption() {
     return name.left(1).toUpper() + name.mid(1).toLower();
 }
 
-// The hourglass for the length of a scope, or until ended.
-class BusyCursor {
-public:
-    void Begin() {
-        if (!on_) QApplication::setOverrideCursor(Qt::WaitCursor);
-        on_ = true;
-    }
-    void End() {
-        if (on_) QApplication::restoreOverrideCursor();
-        on_ = false;
-    }
-    ~BusyCursor() { End(); }
-
-private:
-    bool on_ = false;
-};
-
 } // namespace
 
 MainWindow::MainWindow(Dialogs& dialogs, QString settingsPath, QString helpPath, QWidget* parent)
@@ -239,6 +222,19 @@ void MainWindow::CreateMenu() {
     ExportAnalysis1 =
         item(file, "ExportAnalysis1", "Export Analysis...(&A)", &MainWindow::ExportAnalysis);
     ExportAnalysis1->setEnabled(false);
+    Export1 = Named(file->addMenu("Export(&T)"), "Export1");
+    ExportSnirf1 = Named(Export1->addAction("SNIRF...(&S)"), "ExportSnirf1");
+    Wire(ExportSnirf1, &QAction::triggered, [this] { ExportRecording(ExportFormat::Snirf); });
+    ExportEdf1 = Named(Export1->addAction("EDF+...(&E)"), "ExportEdf1");
+    Wire(ExportEdf1, &QAction::triggered, [this] { ExportRecording(ExportFormat::Edf); });
+    ExportBdf1 = Named(Export1->addAction("BDF+...(&B)"), "ExportBdf1");
+    Wire(ExportBdf1, &QAction::triggered, [this] { ExportRecording(ExportFormat::Bdf); });
+    Named(Export1->addSeparator(), "N9");
+    ExportChartImage1 =
+        item(Export1, "ExportChartImage1", "Chart Image...(&C)", &MainWindow::ExportChartImage);
+    SaveRangeAsCsv1 =
+        item(Export1, "SaveRangeAsCsv1", "Range As CSV...(&R)", &MainWindow::SaveRangeAsCsv);
+    Export1->setEnabled(false);
     separator(file, "N2");
     U1 = item(file, "U1", "Print Setup(&U)", &MainWindow::U1Click);
     P1 = item(file, "P1", "Print(&P)", &MainWindow::P1Click);
@@ -473,6 +469,19 @@ void MainWindow::CreateDialogs() {
     Oximetry1 = Named(OximetryPanel1->toggleViewAction(), "Oximetry1");
     Oximetry1->setText("Oximetry(&O)");
     findChild<QMenu*>("N1")->addAction(Oximetry1);
+    auto saveDialog = [this](const char* name, const QStringList& filters, const char* suffix) {
+        QFileDialog* d = Named(new QFileDialog(this), name);
+        d->setAcceptMode(QFileDialog::AcceptSave);
+        d->setNameFilters(filters);
+        d->setDefaultSuffix(suffix);
+        d->setOption(QFileDialog::DontConfirmOverwrite); // the commands ask themselves
+        return d;
+    };
+    ExportDialog1 = saveDialog("ExportDialog1", {}, "");
+    ChartImageDialog1 =
+        saveDialog("ChartImageDialog1",
+                   {"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"}, "png");
+    RangeDialog1 = saveDialog("RangeDialog1", {"CSV files (*.csv)"}, "csv");
 }
 
 void MainWindow::FormCreate() {
@@ -722,6 +731,7 @@ void MainWindow::ShowRecordingState(const QString& fileName, bool binary) {
     UpdateMeasurements();
     UpdateOximetry();
     ExportAnalysis1->setEnabled(store_.DataCount > 0);
+    EnableExports();
     RefreshChart();
 }
 
@@ -1127,22 +1137,20 @@ void MainWindow::ExportMeasurements() {
 }
 
 void MainWindow::ExportText(QFileDialog& dialog, const QString& suffix, const std::string& text) {
+    if (const std::optional<QString> name = AskExportName(dialog, suffix))
+        WriteWhole(*name, QByteArray::fromStdString(text));
+}
+
+std::optional<QString> MainWindow::AskExportName(QFileDialog& dialog, const QString& suffix) {
     const QFileInfo opened(openFileName_);
     QString name = opened.dir().filePath(opened.completeBaseName() + suffix);
-    if (!dialogs_.ExecuteFileDialog(dialog, name)) return;
+    if (!dialogs_.ExecuteFileDialog(dialog, name)) return std::nullopt;
     if (QFileInfo::exists(name)) {
         dialogs_.Beep();
         if (!dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
-            return;
+            return std::nullopt;
     }
-    OutputFile out(QFile::encodeName(name).toStdString(), true);
-    bool ok = out.IsOpen();
-    if (ok) {
-        ByteSink sink(out.Descriptor());
-        sink.Write(text);
-        ok = sink.Flush() && out.Commit();
-    }
-    if (!ok) ReportMessage(out.IsOpen() ? "Unable to write file." : "Unable to create file.");
+    return name;
 }
 
 void MainWindow::ShowPanel(QDockWidget& panel) {
@@ -1225,7 +1233,7 @@ void MainWindow::ExportAnalysis() {
 }
 
 RecordingIdentity MainWindow::Identity() const {
-    return {store_.SerialNo, FormatDateTime(store_.StartTime), store_.DataCount, store_.Rate};
+    return IdentityOf(store_);
 }
 
 void MainWindow::SayInStatus(const QString& text) {

@@ -5,11 +5,13 @@
 #include "analysis/measurement_table.h"
 #include "analysis/notes.h"
 #include "app/dialogs.h"
+#include "chart/chart_picture.h"
 #include "chart/chart_state.h"
 #include "chart/gestures.h"
 #include "chart/markers.h"
 #include "chart/navigation.h"
 #include "chart/painter.h"
+#include "export/export_format.h"
 #include "recording/store.h"
 #include "settings/recent_files.h"
 
@@ -18,7 +20,9 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <type_traits>
+#include <utility>
 
 class QAction;
 class QPrinter;
@@ -52,6 +56,9 @@ public:
     const RecordingStore& Store() const { return store_; }
     const ChartState& Chart() const { return chart_; }
     const QString& SettingsPath() const { return settingsPath_; }
+
+    /// The chart as the window shows it now, laid out anew for a picture of `size`.
+    ChartView ChartViewFor(QSize size) const;
 
     /// Called after each paint of the chart that showed samples (for measurements).
     std::function<void()> onChartPainted;
@@ -172,6 +179,23 @@ private:
     /// Asks for a file name (suggested: the recording's name and `suffix`), confirms an
     /// overwrite, and writes `text` there in one piece.
     void ExportText(QFileDialog& dialog, const QString& suffix, const std::string& text);
+    /// The file name for an export (suggested: the recording's name and `suffix`), an
+    /// overwrite confirmed; nothing when the user cancelled.
+    std::optional<QString> AskExportName(QFileDialog& dialog, const QString& suffix);
+    /// Writes a new file through `write` (which says why when it fails), with the hourglass,
+    /// and moves it into place once complete; false, after saying why, when it failed.
+    bool WriteFile(const QString& name,
+                   const std::function<bool(OutputFile&, std::string& why)>& write);
+    /// Writes bytes to a new file in one piece (WriteFile).
+    bool WriteWhole(const QString& name, const QByteArray& bytes);
+
+    // The Export menu.
+    void ExportRecording(ExportFormat format);
+    void ExportChartImage();
+    void SaveRangeAsCsv();
+    /// The samples the range covers: marker A to marker B, or the visible span.
+    std::pair<std::int32_t, std::int32_t> SavedRange() const;
+    void EnableExports();
 
     // The oximetry analysis.
     /// The analysis's settings as the Oximetry panel and the markers make them.
@@ -270,6 +294,9 @@ private:
     QAction *Oximetry1, *ExportAnalysis1;
     OximetryPanel* OximetryPanel1;
     QFileDialog* AnalysisDialog1;
+    QMenu* Export1;
+    QAction *ExportSnirf1, *ExportEdf1, *ExportBdf1, *ExportChartImage1, *SaveRangeAsCsv1;
+    QFileDialog *ExportDialog1, *ChartImageDialog1, *RangeDialog1;
     QFileDialog *OpenDialog1, *SaveDialog1;
     AboutBox* Form2;
     ClientArea* client_;

@@ -1,6 +1,7 @@
 #pragma once
 // Small widgets of the main window that only forward their events.
 
+#include <QApplication>
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <QWidget>
@@ -59,6 +60,26 @@ public:
     using QProxyStyle::QProxyStyle;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
                          const QWidget* widget) const override;
+};
+
+/// The hourglass for the length of a scope, or until ended.
+class BusyCursor {
+public:
+    BusyCursor() = default;
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    void Begin() {
+        if (!on_) QApplication::setOverrideCursor(Qt::WaitCursor);
+        on_ = true;
+    }
+    void End() {
+        if (on_) QApplication::restoreOverrideCursor();
+        on_ = false;
+    }
+    ~BusyCursor() { End(); }
+
+private:
+    bool on_ = false;
 };
 
 /// The window's client area below the menu: reports its resizes so that the window can keep

@@ -4,7 +4,9 @@
 #include "recording/simd.h"
 
 #include <QLocale>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -592,10 +594,44 @@ void PaintTimeGrid(PaintContext& c) {
     }
 }
 
+// True for a painter that keeps what is drawn as shapes (SVG, PDF, a picture) rather than
+// pixels.
+bool DrawsVectors(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    if (engine == nullptr) return false;
+    const QPaintEngine::Type t = engine->type();
+    return t == QPaintEngine::SVG || t == QPaintEngine::Pdf || t == QPaintEngine::Picture;
+}
+
+// Traces as shapes: per panel and series one line through the columns' points (the step from
+// the previous column's last sample to the first, then the column's span), drawn with the
+// 2-pixel pen whose square covers the pixels the layer's brush inks.
+void PaintVectorTraces(PaintContext& c, const std::vector<PanelScan>& scans) {
+    const ChartState& s = c.s;
+    QPolygonF line;
+    for (int p = 0; p < c.n; ++p)
+        for (int k = 0; k < 4; ++k) {
+            if (!s.ShowData[k] || scans[p].trace[k].empty()) continue;
+            line.clear();
+            for (const ColumnSpan& col : scans[p].trace[k]) {
+                const double x = s.ChLeft[p] + col.x;
+                line << QPointF(x, col.first);
+                if (col.lo != col.first) line << QPointF(x, col.lo);
+                if (col.hi != col.lo) line << QPointF(x, col.hi);
+                if (col.last != col.hi) line << QPointF(x, col.last);
+            }
+            if (line.size() == 1) line << line.front(); // one sample: a dot
+            c.painter.setPen(QPen(QColor::fromRgb(s.TraceColor[k]), 2, Qt::SolidLine, Qt::SquareCap,
+                                  Qt::MiterJoin));
+            c.painter.drawPolyline(line);
+        }
+}
+
 // Traces, later series over earlier ones, later panels over earlier ones. They all go into one
 // layer drawn in one go: a painter primitive per column would cost more than the rest of the
 // chart together.
 void PaintTraces(PaintContext& c, const std::vector<PanelScan>& scans) {
+    if (DrawsVectors(c.painter)) return PaintVectorTraces(c, scans);
     const ChartState& s = c.s;
     QRect area; // the panels, and room for the brush left of and above them
     for (int p = 0; p < c.n; ++p)
@@ -691,6 +727,7 @@ void PaintCursor(PaintContext& c) {
 } // namespace
 
 int DeviceScale(const QPainter& painter) {
+    if (DrawsVectors(painter)) return 1; // shapes are placed in the chart's own pixels
     const QPaintDevice* device = painter.device();
     const double ratio = device ? device->devicePixelRatioF() : 1.0;
     return std::isfinite(ratio) ? std::clamp(static_cast<int>(std::ceil(ratio - 1e-6)), 1, 8) : 1;

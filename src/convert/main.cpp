@@ -1,10 +1,13 @@
-// tesmora-convert: converts recordings in batch, to text recordings or JSON Lines, or sums
-// up their desaturation in one table.
+// tesmora-convert: converts recordings in batch, to text recordings, JSON Lines, SNIRF, EDF+
+// or BDF+, or sums up their desaturation in one table.
 
 #include "analysis/desaturation.h"
 #include "analysis/desaturation_table.h"
+#include "analysis/notes.h"
 #include "convert/jsonl.h"
 #include "csv/csv_writer.h"
+#include "export/events.h"
+#include "export/export_format.h"
 #include "loading/load.h"
 #include "recording/byte_sink.h"
 #include "recording/convert_error.h"
@@ -27,7 +30,8 @@ namespace {
 using namespace tesmora;
 
 constexpr const char* kUsage =
-    "usage: tesmora-convert [--format csv|jsonl] [--output PATH] [--force] INPUT...\n"
+    "usage: tesmora-convert [--format csv|jsonl|snirf|edf|bdf] [--output PATH] [--force]\n"
+    "                       INPUT...\n"
     "       tesmora-convert --format summary [--threshold PCT | --drop PCT]\n"
     "                       [--baseline-minutes M] [--min-episode S] [--merge-gap S]\n"
     "                       [--output PATH] [--force] INPUT...\n";
@@ -38,6 +42,11 @@ constexpr const char* kHelp =
     "  --format csv    text recording, as the viewer saves it (the default;\n"
     "                  MV31 and Pc56 recordings)\n"
     "  --format jsonl  JSON Lines: a header object, then one object per sample\n"
+    "  --format snirf  SNIRF (HDF5), for fNIRS analysis software\n"
+    "  --format edf    EDF+, 16-bit samples (about 4.5 significant digits)\n"
+    "  --format bdf    BDF+, 24-bit samples (about 7 significant digits)\n"
+    "                  (these three carry the status runs and the recording's notes as\n"
+    "                  events, and cannot go to standard output)\n"
     "  --format summary\n"
     "                  one CSV table of every INPUT's desaturation, a row per channel:\n"
     "                  File,Channel,ValidMinutes,Baseline,Threshold,Episodes,\n"
@@ -49,7 +58,8 @@ constexpr const char* kHelp =
     "  --min-episode S the shortest episode, seconds (default 15)\n"
     "  --merge-gap S   runs less than S seconds apart are one episode (default 10)\n"
     "  --output PATH   output file (one INPUT only); - is standard output.\n"
-    "                  Default: the INPUT with its extension replaced by .csv or .jsonl\n"
+    "                  Default: the INPUT with its extension replaced by the format's\n"
+    "                  (.csv, .jsonl, .snirf, .edf, .bdf)\n"
     "  --force         replace existing output files\n"
     "  --help          this text\n"
     "\n"
@@ -103,6 +113,16 @@ const char* CannotHold(const RecordingStore& store) {
                                : "This kind of recording cannot be saved as CSV.";
 }
 
+// A committed file, or the reason it is not there (nothing is left behind then).
+bool Commit(OutputFile& file, const std::string& input, const std::string& path, bool force) {
+    if (file.Commit()) return true;
+    if (!force && Exists(path))
+        Say(input, path + " exists (use --force to overwrite)");
+    else
+        Say(input, "cannot write " + path + ": " + file.Error());
+    return false;
+}
+
 bool WriteOutput(const RecordingStore& store, const std::string& input, const std::string& path,
                  const std::string& format, bool force) {
     if (path == "-") {
@@ -129,20 +149,38 @@ bool WriteOutput(const RecordingStore& store, const std::string& input, const st
         Say(input, "cannot write " + path + ": " + SystemErrorText(sink.Error()));
         return false;
     }
-    if (!file.Commit()) {
-        if (!force && Exists(path))
-            Say(input, path + " exists (use --force to overwrite)");
-        else
-            Say(input, "cannot write " + path + ": " + file.Error());
+    return Commit(file, input, path, force);
+}
+
+// SNIRF, EDF+ or BDF+, with the status runs and the notes of the recording's sidecar.
+bool WriteExportFile(const RecordingStore& store, const std::string& input, const std::string& path,
+                     ExportFormat format, bool force) {
+    std::vector<Note> notes;
+    const NotesRead read = ReadNotes(NotesPath(input), IdentityOf(store));
+    if (read.status == NotesRead::Status::Ignored)
+        Say(input, NotesPath(input) + " " + read.why + ": its notes are not exported");
+    notes = read.notes;
+    OutputFile file(path, force);
+    if (!file.IsOpen()) {
+        Say(input, "cannot create " + path + ": " + file.Error());
         return false;
     }
-    return true;
+    std::string error;
+    if (!WriteExport(store, RecordingEvents(store, notes), format, file, error)) {
+        Say(input, "cannot write " + path + ": " + error);
+        return false; // the file is dropped
+    }
+    return Commit(file, input, path, force);
+}
+
+std::string Extension(const std::string& format) {
+    if (const std::optional<ExportFormat> f = ExportFormatNamed(format)) return ExportExtension(*f);
+    return format == "jsonl" ? ".jsonl" : ".csv";
 }
 
 bool ConvertOne(RecordingStore& store, const std::string& input, const Options& opt) {
     const std::string output =
-        opt.haveOutput ? opt.output
-                       : WithExtension(input, opt.format == "jsonl" ? ".jsonl" : ".csv");
+        opt.haveOutput ? opt.output : WithExtension(input, Extension(opt.format));
     if (output != "-" && !opt.force && Exists(output)) {
         Say(input, output + " exists (use --force to overwrite)");
         return false;
@@ -167,6 +205,8 @@ bool ConvertOne(RecordingStore& store, const std::string& input, const Options& 
         Say(input, CannotHold(store)); // before any file is made
         return false;
     }
+    if (const std::optional<ExportFormat> f = ExportFormatNamed(opt.format))
+        return WriteExportFile(store, input, output, *f, opt.force);
     return WriteOutput(store, input, output, opt.format, opt.force);
 }
 
@@ -278,7 +318,8 @@ int Run(int argc, char** argv) {
             return UsageError(("unknown option " + arg).c_str());
         }
     }
-    if (opt.format != "jsonl" && opt.format != "csv" && opt.format != "summary")
+    const bool exportFormat = ExportFormatNamed(opt.format).has_value();
+    if (opt.format != "jsonl" && opt.format != "csv" && opt.format != "summary" && !exportFormat)
         return UsageError(("unknown format " + opt.format).c_str());
     if (opt.inputs.empty()) return UsageError("no INPUT given");
     if (opt.haveOutput && opt.output.empty()) return UsageError("--output needs a path");
@@ -291,6 +332,8 @@ int Run(int argc, char** argv) {
     }
     if (opt.analysisOptions) return UsageError("the analysis options go with --format summary");
     if (opt.haveOutput && opt.inputs.size() > 1) return UsageError("--output takes one INPUT only");
+    if (exportFormat && opt.haveOutput && opt.output == "-")
+        return UsageError(("--format " + opt.format + " cannot go to standard output").c_str());
 
     RecordingStore store;
     bool allConverted = true;

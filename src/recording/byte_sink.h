@@ -71,6 +71,9 @@ public:
 
     bool IsOpen() const { return fd_ >= 0; }
     int Descriptor() const { return fd_; }
+    /// The file's name until Commit(), for a library that writes files by name (it writes
+    /// there; this object still owns the file and removes it unless committed).
+    const std::string& TemporaryPath() const { return temp_; }
     /// The system's text of the last failure.
     const std::string& Error() const { return error_; }
 

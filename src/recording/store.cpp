@@ -24,8 +24,6 @@ namespace {
 #endif
 #endif
 
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-
 std::size_t BytesFor(std::int32_t capacity) {
     return static_cast<std::size_t>(std::max(capacity, 1)) * sizeof(SampleRecord);
 }
@@ -41,6 +39,8 @@ SampleRecord* AllocateSamples(std::int32_t capacity) {
 // 2 MB boundary and marked for huge pages where the kernel offers them, so that filling a
 // 48-hour store takes about 35 page faults instead of 17,000 (most of a whole conversion's
 // time otherwise).
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
 SampleRecord* AllocateSamples(std::int32_t capacity) {
     const std::size_t bytes = BytesFor(capacity);
     void* p = ::mmap(nullptr, bytes + kHugePage, PROT_READ | PROT_WRITE,

@@ -195,8 +195,9 @@ void TestMainWindow::menuAsDesigned() {
                                      : a->objectName());
         return out;
     };
-    QCOMPARE(names("F1"), QStringList({"O1", "-N4", "S1", "ExportMeasurements1", "ExportAnalysis1",
-                                       "-N2", "U1", "P1", "-N5", "RecentFiles1", "-N3", "X1"}));
+    QCOMPARE(names("F1"),
+             QStringList({"O1", "-N4", "S1", "ExportMeasurements1", "ExportAnalysis1", "Export1",
+                          "-N2", "U1", "P1", "-N5", "RecentFiles1", "-N3", "X1"}));
     QCOMPARE(names("N1"), QStringList({"I1", "-N6", "ZoomIn1", "ZoomOut1", "WholeRecording1", "-N7",
                                        "GoToTime1", "-N8", "Measurements1", "Oximetry1"}));
     QVERIFY(!Action("S1")->isEnabled());

@@ -3,11 +3,9 @@
 #include "analysis/interval_stats.h"
 #include "app/main_window.h"
 #include "chart/overlay.h"
-#include "demo_recordings.h"
 #include "pointer_events.h"
 #include "support/recording_builder.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_files.h"
+#include "support/window_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,39 +24,13 @@
 using namespace tesmora;
 using namespace tesmora::test;
 
-class TestMeasurementsWindow : public QObject {
+class TestMeasurementsWindow : public QObject, WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestFiles> files;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
     std::string demo;
 
-    template <typename T = QWidget>
-    T* Find(const QString& name) const {
-        T* w = window->findChild<T*>(name);
-        if (!w) qFatal("no control %s", qPrintable(name));
-        return w;
-    }
-    QWidget* Chart() const { return Find("PaintBox1"); }
-    void NewWindow() {
-        window.reset();
-        window = std::make_unique<MainWindow>(
-            dialogs, QString::fromStdString(files->Path("tesmora.INI")), QString());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    void NewWideWindow() {
+        NewWindow();
         window->resize(1700, 800); // room for the chart beside the panel
-    }
-    void Open(const std::string& path) {
-        dialogs.files.push_back(QString::fromStdString(path));
-        Find<QAction>("O1")->trigger();
-    }
-    // A right click at column `column` of the first panel, the menu answered with `choice`.
-    void RightClick(int column, const QString& choice) {
-        dialogs.menuChoices = {choice};
-        const ChartState& s = window->Chart();
-        tools::Drag(Chart(), Qt::RightButton, {s.ChLeft[0] + column, s.ChTop[0] + 40},
-                    {s.ChLeft[0] + column, s.ChTop[0] + 40});
-        QVERIFY(dialogs.menuChoices.isEmpty());
     }
     QString Cell(int row, int column) const {
         return Find<QTableWidget>("MeasurementsTable")->item(row, column)->text();
@@ -87,17 +59,14 @@ private slots:
 };
 
 void TestMeasurementsWindow::init() {
-    files = std::make_unique<TestFiles>();
-    dialogs = ScriptedDialogs();
-    const demo::ThreeChannelDemo d = demo::MakeThreeChannelDemo();
-    demo = files->Write("demo_pc56.lqd", lqd::EncodeWs56(d.header, d.records));
-    NewWindow();
+    StartWindow();
+    window->resize(1700, 800); // as NewWideWindow()
+    demo = WriteThreeChannelDemo();
     Open(demo);
 }
 
 void TestMeasurementsWindow::cleanup() {
-    window.reset();
-    files.reset();
+    StopWindow();
 }
 
 void TestMeasurementsWindow::menuAndDragSetTheMarkers() {
@@ -178,7 +147,7 @@ void TestMeasurementsWindow::notesAreKeptBeside() {
     QCOMPARE(list->item(0)->text(), QString("9:31:00  drug given <b>now</b>"));
     QVERIFY(MarkerPixels(NOTE_COLOR) > 0);
     // Closed, opened again: the note is back, and the recording's bytes never changed.
-    NewWindow();
+    NewWideWindow();
     Open(demo);
     QCOMPARE(Find<QListWidget>("NotesList")->count(), 1);
     QCOMPARE(Bytes(demo), recording);
@@ -237,7 +206,7 @@ void TestMeasurementsWindow::settingsKeepTheirTenKeys() {
     QVERIFY(lines.contains("[Measurements]"));
     QVERIFY(lines.contains("Visible=1"));
     // The panel comes back as it was left.
-    NewWindow();
+    NewWideWindow();
     QVERIFY(!Find("MeasurementsPanel")->isHidden());
 }
 

@@ -3,10 +3,8 @@
 
 #include "app/main_window.h"
 #include "chart/time_grid.h"
-#include "demo_recordings.h"
 #include "support/recording_builder.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_files.h"
+#include "support/window_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,35 +28,13 @@
 using namespace tesmora;
 using namespace tesmora::test;
 
-class TestNavigationWindow : public QObject {
+class TestNavigationWindow : public QObject, WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestFiles> files;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
     std::string demo; // the three-channel demo recording: 14,400 samples, 2021 counter wrap
 
-    template <typename T = QWidget>
-    T* Find(const QString& name) const {
-        T* w = window->findChild<T*>(name);
-        if (!w) qFatal("no control %s", qPrintable(name));
-        return w;
-    }
-    QWidget* Chart() const { return Find("PaintBox1"); }
     QScrollBar* Bar() const { return Find<QScrollBar>("ScrollBar1"); }
     int TimeScale() const { return window->Chart().TimeScale; }
 
-    void NewWindow() {
-        window.reset();
-        window = std::make_unique<MainWindow>(
-            dialogs, QString::fromStdString(files->Path("tesmora.INI")), QString());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
-    void Open(const std::string& path) {
-        dialogs.files.push_back(QString::fromStdString(path));
-        Find<QAction>("O1")->trigger();
-        QVERIFY(dialogs.files.isEmpty());
-    }
     void Wheel(QPoint at, QPoint delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWheelEvent e(QPointF(at), Chart()->mapToGlobal(QPointF(at)), QPoint(), delta, Qt::NoButton,
                       modifiers, Qt::NoScrollPhase, false);
@@ -99,18 +75,15 @@ private slots:
 };
 
 void TestNavigationWindow::init() {
-    files = std::make_unique<TestFiles>();
-    dialogs = ScriptedDialogs();
-    const demo::ThreeChannelDemo d = demo::MakeThreeChannelDemo();
-    demo = files->Write("demo_pc56.lqd", lqd::EncodeWs56(d.header, d.records));
-    NewWindow();
+    StartWindow();
+    demo = WriteThreeChannelDemo();
     Open(demo);
+    QVERIFY(dialogs.files.isEmpty());
     QCOMPARE(window->Store().DataCount, 14400);
 }
 
 void TestNavigationWindow::cleanup() {
-    window.reset();
-    files.reset();
+    StopWindow();
 }
 
 void TestNavigationWindow::wheelScrollsAndZoomsAroundThePointer() {

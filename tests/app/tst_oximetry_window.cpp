@@ -3,10 +3,7 @@
 // settings.
 
 #include "app/main_window.h"
-#include "demo_recordings.h"
-#include "pointer_events.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_files.h"
+#include "support/window_fixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -45,31 +42,10 @@ constexpr Measure kMeasures[] = {{0, 2, 1}, {1, 3, 1}, {2, 4, 1},  {4, 6, 2},   
 
 } // namespace
 
-class TestOximetryWindow : public QObject {
+class TestOximetryWindow : public QObject, WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestFiles> files;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
     std::string pc56, mv31;
 
-    template <typename T = QWidget>
-    T* Find(const QString& name) const {
-        T* w = window->findChild<T*>(name);
-        if (!w) qFatal("no control %s", qPrintable(name));
-        return w;
-    }
-    QWidget* Chart() const { return Find("PaintBox1"); }
-    void NewWindow() {
-        window.reset();
-        window = std::make_unique<MainWindow>(
-            dialogs, QString::fromStdString(files->Path("tesmora.INI")), QString());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
-    void Open(const std::string& path) {
-        dialogs.files.push_back(QString::fromStdString(path));
-        Find<QAction>("O1")->trigger();
-    }
     QString Cell(const char* table, int row, int column) const {
         const QTableWidgetItem* item = Find<QTableWidget>(table)->item(row, column);
         return item ? item->text() : QString("<none>");
@@ -80,10 +56,6 @@ class TestOximetryWindow : public QObject {
         for (int x = x0; x <= x1; ++x) n += image.pixel(x, y) == color;
         return double(n) / (x1 - x0 + 1);
     }
-    QImage ChartImage() const {
-        return Chart()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
-
 private slots:
     void init();
     void cleanup();
@@ -95,18 +67,13 @@ private slots:
 };
 
 void TestOximetryWindow::init() {
-    files = std::make_unique<TestFiles>();
-    dialogs = ScriptedDialogs();
-    const demo::ThreeChannelDemo three = demo::MakeThreeChannelDemo();
-    pc56 = files->Write("demo_pc56.lqd", lqd::EncodeWs56(three.header, three.records));
-    const demo::SingleChannelDemo one = demo::MakeSingleChannelDemo();
-    mv31 = files->Write("demo_mv31.lqd", lqd::EncodeWs31(one.header, one.records));
-    NewWindow();
+    StartWindow();
+    pc56 = WriteThreeChannelDemo();
+    mv31 = WriteSingleChannelDemo();
 }
 
 void TestOximetryWindow::cleanup() {
-    window.reset();
-    files.reset();
+    StopWindow();
 }
 
 void TestOximetryWindow::panelAgreesWithTheConverter_data() {
@@ -193,12 +160,8 @@ void TestOximetryWindow::choicesRecomputeAtOnce() {
     QVERIFY(Find<QLabel>("OximetryNote")->text().startsWith("Set markers A and B"));
     QCOMPARE(Cell("OximetryTable", 1, 1), QString("-"));
     QCOMPARE(Cell("OximetryTable", 3, 1), QString("-"));
-    const ChartState& s = window->Chart();
-    for (const auto& [column, choice] : {std::pair{0, "SetMarkerA1"}, {99, "SetMarkerB1"}}) {
-        dialogs.menuChoices = {QString(choice)};
-        tools::Drag(Chart(), Qt::RightButton, {s.ChLeft[0] + column, s.ChTop[0] + 40},
-                    {s.ChLeft[0] + column, s.ChTop[0] + 40});
-    }
+    RightClick(0, "SetMarkerA1");
+    RightClick(99, "SetMarkerB1");
     QVERIFY(Find<QLabel>("OximetryNote")->isHidden());
     // The mean of CH1's first 100 samples, all valid.
     double sum = 0;

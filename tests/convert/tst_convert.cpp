@@ -1,5 +1,7 @@
 // Runs the real tesmora-convert on built recordings and reads what it wrote.
 
+#include "analysis/notes.h"
+#include "loading/load.h"
 #include "support/exact.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
@@ -68,6 +70,8 @@ private slots:
     void usage();
     void summaryOfBuiltRecording();
     void summaryOfACohort();
+    void exportFormats_data();
+    void exportFormats();
 };
 
 void TestConvert::threeChannelToStdout() {
@@ -373,6 +377,64 @@ void TestConvert::summaryOfACohort() {
     const std::vector<std::uint8_t> forced = TestFiles::ReadAll(out);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(forced.data()), qsizetype(forced.size())),
              lines.mid(0, 4).join('\n') + '\n');
+}
+
+void TestConvert::exportFormats_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::addColumn<QString>("reader");
+    QTest::newRow("snirf") << "snirf" << QByteArray("\x89HDF\r\n\x1a\n", 8) << "read_raw_snirf";
+    QTest::newRow("edf") << "edf" << QByteArray("0       ") << "read_raw_edf";
+    QTest::newRow("bdf") << "bdf"
+                         << QByteArray("\xff"
+                                       "BIOSEMI")
+                         << "read_raw_bdf";
+}
+
+void TestConvert::exportFormats() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, magic);
+    QFETCH(QString, reader);
+    const std::string in =
+        files.Write("export_" + format.toStdString() + ".lqd", Ws56File().Records(1, 40).Bytes());
+    // A note in the recording's sidecar goes with the export.
+    tesmora::RecordingStore store;
+    QVERIFY(tesmora::LoadRecording(store, in).opened);
+    std::string error;
+    QVERIFY(tesmora::WriteNotes(tesmora::NotesPath(in), tesmora::IdentityOf(store),
+                                {{5000, 10, "probe moved"}}, error));
+    const QString out = Q(files.Path("export_" + format.toStdString())) + "." + format;
+    Run r = Convert({"--format", format, Q(in)});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.exitCode, 0);
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QVERIFY(bytes.startsWith(magic));
+    // The same recording gives the same bytes: no clock time goes into the file.
+    QCOMPARE(Convert({"--format", format, "--force", "--output", out + "2", Q(in)}).exitCode, 0);
+    QFile again(out + "2");
+    QVERIFY(again.open(QIODevice::ReadOnly));
+    QVERIFY(again.readAll() == bytes);
+    // MNE reads the samples and the note.
+    QProcess p;
+    p.start(TESMORA_PYTHON, {"-c",
+                             "import sys, mne\n"
+                             "raw = getattr(mne.io, sys.argv[1])(sys.argv[2], verbose='error')\n"
+                             "a = raw.annotations\n"
+                             "print(raw.n_times, [(round(o, 3), d) for o, d in "
+                             "zip(a.onset, a.description) if d == 'probe moved'])\n",
+                             reader, out});
+    QVERIFY(p.waitForFinished(120000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+             QString("40 [(5.0, 'probe moved')]"));
+    // Binary files never go to a terminal or a pipe.
+    r = Convert({"--format", format, "--output", "-", Q(in)});
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.err.startsWith("tesmora-convert: --format " + format +
+                             " cannot go to standard output\n"));
+    QVERIFY(r.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestConvert)

@@ -5,9 +5,8 @@
 #include "loading/load.h"
 #include "support/memory_io.h"
 #include "support/recording_builder.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_files.h"
 #include "support/text_builder.h"
+#include "support/window_fixture.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -42,19 +41,9 @@ std::string Str(const std::vector<std::uint8_t>& b) {
 
 } // namespace
 
-class TestFaults : public QObject {
+class TestFaults : public QObject, WindowFixture {
     Q_OBJECT
-    std::unique_ptr<TestFiles> files;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainWindow> window;
 
-    void NewWindow() {
-        window.reset();
-        window = std::make_unique<MainWindow>(
-            dialogs, QString::fromStdString(files->Path("tesmora.INI")), QString());
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    }
     bool NothingShown() const {
         return window->Store().DataCount == 0 &&
                window->findChild<QLabel*>("CountLabel")->isHidden();
@@ -68,6 +57,7 @@ private slots:
     void oddFilesFinish_data();
     void oddFilesFinish();
     void fifoWithAWriter();
+    void converterWriteError_data();
     void converterWriteError();
     void brokenSettingsFiles_data();
     void brokenSettingsFiles();
@@ -75,14 +65,11 @@ private slots:
 };
 
 void TestFaults::init() {
-    files = std::make_unique<TestFiles>();
-    dialogs = ScriptedDialogs();
-    NewWindow();
+    StartWindow();
 }
 
 void TestFaults::cleanup() {
-    window.reset();
-    files.reset();
+    StopWindow();
 }
 
 void TestFaults::readErrorMidFile_data() {
@@ -196,16 +183,22 @@ void TestFaults::fifoWithAWriter() {
     QCOMPARE(window->Store().DataCount, 300);
 }
 
+void TestFaults::converterWriteError_data() {
+    QTest::addColumn<QString>("format");
+    for (const char* format : {"csv", "snirf", "edf", "bdf"}) QTest::newRow(format) << format;
+}
+
 void TestFaults::converterWriteError() {
+    QFETCH(QString, format);
     const std::string in = files->Write("rec.lqd", Ws56File().Records(1, 5000).Bytes());
-    const std::string out = files->Write("rec.csv", std::string("precious"));
+    const std::string out = files->Write("rec." + format.toStdString(), std::string("precious"));
     QProcess p;
     p.setChildProcessModifier([] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{20000, 20000};
         setrlimit(RLIMIT_FSIZE, &limit);
     });
-    p.start(TESMORA_CONVERT_EXE, {"--force", QString::fromStdString(in)});
+    p.start(TESMORA_CONVERT_EXE, {"--format", format, "--force", QString::fromStdString(in)});
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 1);
     QVERIFY(QString(p.readAllStandardError())
