@@ -129,6 +129,9 @@ def main():
         dict(name="marker_drag_update", ms=g["marker_drag_update"], target_ms=16),
         dict(name="analysis_full", ms=g["analysis_full"], target_ms=5),
         dict(name="summary_full", ms=summary, target_ms=60),
+        dict(name="export_snirf_full", ms=g["export_snirf_full"], target_ms=300),
+        dict(name="export_edf_full", ms=g["export_edf_full"], target_ms=300),
+        dict(name="export_png_full", ms=g["export_png_full"], target_ms=50),
         dict(name="first_paint", ms=paint_ms, target_ms=500),
         dict(name="rss_full", mb=rss_mb, target_mb=150),
     ]
