@@ -9,7 +9,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSvgGenerator>
+#include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace tesmora {
 namespace {
@@ -27,27 +29,40 @@ std::optional<QImage> WithOwnPalette(const QImage& image) {
     QList<QRgb> colors;
     QImage indexed(image.size(), QImage::Format_Indexed8);
     if (indexed.isNull()) return std::nullopt;
-    QRgb last = 0;
-    uchar lastIndex = 0;
-    bool any = false;
-    for (int y = 0; y < image.height(); ++y) {
+    // The colours found so far by hash, open addressing: at most 256 of 1024 slots are taken.
+    constexpr std::uint32_t kSlots = 1024;
+    struct Slot {
+        QRgb color = 0;
+        int index = -1;
+    };
+    std::array<Slot, kSlots> found{};
+    auto indexOf = [&](QRgb c) -> int {
+        for (std::uint32_t h = (c * 2654435761u) >> 22;; h = (h + 1) & (kSlots - 1)) {
+            Slot& slot = found[h];
+            if (slot.index >= 0 && slot.color == c) return slot.index;
+            if (slot.index < 0) {
+                if (colors.size() == 256) return -1;
+                slot = {c, static_cast<int>(colors.size())};
+                colors.push_back(c);
+                return slot.index;
+            }
+        }
+    };
+    const int width = image.width(), height = image.height();
+    for (int y = 0; y < height; ++y) {
         const QRgb* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         uchar* out = indexed.scanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
+        QRgb last = in[0] | 0xFF000000u;
+        int lastIndex = indexOf(last);
+        if (lastIndex < 0) return std::nullopt;
+        for (int x = 0; x < width; ++x) {
             const QRgb c = in[x] | 0xFF000000u;
-            if (!any || c != last) {
-                const qsizetype k = colors.indexOf(c);
-                if (k >= 0) {
-                    lastIndex = static_cast<uchar>(k);
-                } else {
-                    if (colors.size() == 256) return std::nullopt;
-                    lastIndex = static_cast<uchar>(colors.size());
-                    colors.push_back(c);
-                }
+            if (c != last) { // mostly runs of one colour
+                lastIndex = indexOf(c);
+                if (lastIndex < 0) return std::nullopt;
                 last = c;
-                any = true;
             }
-            out[x] = lastIndex;
+            out[x] = static_cast<uchar>(lastIndex);
         }
     }
     indexed.setColorTable(colors);
