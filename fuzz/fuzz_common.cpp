@@ -98,6 +98,15 @@ std::uint32_t Hash(const std::uint8_t* data, std::size_t size) {
 
 } // namespace
 
+RecordingStore* LoadForWriter(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return nullptr;
+    const bool binary = data[0] & 1;
+    RecordingStore& store = Store();
+    const LoadOutcome outcome = LoadBytes(store, data + 1, size - 1, binary);
+    CheckLoad(store, outcome, binary);
+    return store.DataCount == 0 || store.DataCount > 20000 ? nullptr : &store;
+}
+
 void CheckLoad(const RecordingStore& store, const LoadOutcome& outcome, bool binary) {
     if (store.DataCount < 0 || store.DataCount > store.Capacity()) Fail("DataCount out of range");
     const bool failed = Failed(outcome);

@@ -73,6 +73,12 @@ inline constexpr std::uint32_t kFullSizeShare = 256;
 /// text recordings carry only the defined status bits.
 void CheckLoad(const RecordingStore& store, const LoadOutcome& outcome, bool binary);
 
+/// The recording a writer's target writes: the first byte's lowest bit chooses the reader,
+/// the rest is loaded into Store() and checked (CheckLoad). Nothing when it holds no record,
+/// or more than 20,000: volume is not the point here (the tests write full stores), and long
+/// recordings, mostly of fillers, would take the fuzzer's time from the variety of inputs.
+RecordingStore* LoadForWriter(const std::uint8_t* data, std::size_t size);
+
 /// Loads bytes into Store() and checks the result with CheckLoad. When the load filled the
 /// store it is repeated in a larger one, for a few inputs the viewer's own size, which must
 /// agree with the first as far as the first went: the same failure, header and records.

@@ -34,14 +34,9 @@ std::size_t LongestLine(std::string_view text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
-    const bool binary = data[0] & 1; // the first byte chooses the reader
-    RecordingStore& store = fuzz::Store();
-    const LoadOutcome outcome = fuzz::LoadBytes(store, data + 1, size - 1, binary);
-    fuzz::CheckLoad(store, outcome, binary);
-    // Volume is not the point here (the tests write full stores): long recordings, mostly of
-    // fillers, would take the fuzzer's time from the variety of inputs.
-    if (store.DataCount == 0 || store.DataCount > 20000) return 0;
+    RecordingStore* const loaded = fuzz::LoadForWriter(data, size);
+    if (loaded == nullptr) return 0;
+    RecordingStore& store = *loaded;
 
     static std::string jsonBytes, csvBytes;
     fuzz::StringSink json(jsonBytes);
@@ -64,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool replaced = false;
     for (std::int32_t j = 0; j < count && !replaced; ++j)
         replaced = store.SampleBuff[j].Ch[0].Status & STS_FILLED;
+    const bool binary = data[0] & 1; // read by the binary reader
     const bool even = binary ? (store.DataType == 4 || EvenlySpaced(store)) : !replaced;
     // As large as the first: the rows written all fit, and no more fillers than they make.
     static RecordingStore* back = new RecordingStore(store.Capacity());

@@ -47,12 +47,9 @@ bool Same(float a, float b) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) return 0;
-    const bool binary = data[0] & 1; // the first byte chooses the reader
-    RecordingStore& store = fuzz::Store();
-    const LoadOutcome outcome = fuzz::LoadBytes(store, data + 1, size - 1, binary);
-    fuzz::CheckLoad(store, outcome, binary);
-    if (store.DataCount == 0 || store.DataCount > 20000) return 0;
+    RecordingStore* const loaded = fuzz::LoadForWriter(data, size);
+    if (loaded == nullptr) return 0;
+    RecordingStore& store = *loaded;
 
     // Two notes from the input's last bytes: any text, valid UTF-8 or not.
     const std::size_t tail = std::min<std::size_t>(size - 1, 24);

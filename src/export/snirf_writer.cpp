@@ -71,6 +71,33 @@ private:
     Closer close_;
 };
 
+// HDF5 stamps every object with the clock time it was made, so that two exports of one
+// recording would differ: while a file is built, its datasets and groups are made with these
+// creation properties, which leave the stamps out.
+thread_local hid_t t_datasetCreation = H5P_DEFAULT;
+thread_local hid_t t_groupCreation = H5P_DEFAULT;
+
+class UntimedObjects {
+public:
+    UntimedObjects()
+        : dataset_(H5Pcreate(H5P_DATASET_CREATE), H5Pclose),
+          group_(H5Pcreate(H5P_GROUP_CREATE), H5Pclose) {
+        Done(H5Pset_obj_track_times(dataset_.get(), false));
+        Done(H5Pset_obj_track_times(group_.get(), false));
+        t_datasetCreation = dataset_.get();
+        t_groupCreation = group_.get();
+    }
+    ~UntimedObjects() {
+        t_datasetCreation = H5P_DEFAULT;
+        t_groupCreation = H5P_DEFAULT;
+    }
+    UntimedObjects(const UntimedObjects&) = delete;
+    UntimedObjects& operator=(const UntimedObjects&) = delete;
+
+private:
+    Handle dataset_, group_;
+};
+
 // The datasets and groups of one file. Strings are variable-length UTF-8, integers 32-bit,
 // numbers 64-bit IEEE, all little-endian, contiguous, uncompressed.
 class Builder {
@@ -86,7 +113,8 @@ public:
     }
 
     static Handle Group(hid_t parent, const std::string& name) {
-        return {H5Gcreate2(parent, name.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose};
+        return {H5Gcreate2(parent, name.c_str(), H5P_DEFAULT, t_groupCreation, H5P_DEFAULT),
+                H5Gclose};
     }
 
     void String(hid_t parent, const char* name, const std::string& value) const {
@@ -95,8 +123,8 @@ public:
         const std::string text =
             DecodeUtf8Lossy(reinterpret_cast<const std::uint8_t*>(value.data()), value.size());
         Handle space(H5Screate(H5S_SCALAR), H5Sclose);
-        Handle set(H5Dcreate2(parent, name, text_.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT,
-                              H5P_DEFAULT),
+        Handle set(H5Dcreate2(parent, name, text_.get(), space.get(), H5P_DEFAULT,
+                              t_datasetCreation, H5P_DEFAULT),
                    H5Dclose);
         const char* p = text.c_str();
         Done(H5Dwrite(set.get(), text_.get(), H5S_ALL, H5S_ALL, transfer_.get(), &p));
@@ -104,8 +132,8 @@ public:
 
     static void Integer(hid_t parent, const char* name, int value) {
         Handle space(H5Screate(H5S_SCALAR), H5Sclose);
-        Handle set(H5Dcreate2(parent, name, H5T_STD_I32LE, space.get(), H5P_DEFAULT, H5P_DEFAULT,
-                              H5P_DEFAULT),
+        Handle set(H5Dcreate2(parent, name, H5T_STD_I32LE, space.get(), H5P_DEFAULT,
+                              t_datasetCreation, H5P_DEFAULT),
                    H5Dclose);
         Done(H5Dwrite(set.get(), H5T_NATIVE_INT, H5S_ALL, H5S_ALL, H5P_DEFAULT, &value));
     }
@@ -123,9 +151,9 @@ public:
         const hsize_t width = cols == 0 ? 1 : cols;
         const hsize_t dims[2] = {rows, width};
         Handle space(H5Screate_simple(rank, dims, nullptr), H5Sclose);
-        Handle set(
-            H5Dcreate2(parent, name, fileType, space.get(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
-            H5Dclose);
+        Handle set(H5Dcreate2(parent, name, fileType, space.get(), H5P_DEFAULT, t_datasetCreation,
+                              H5P_DEFAULT),
+                   H5Dclose);
         if (rows == 0) return;
         const hsize_t block = std::max<hsize_t>(1, kBlockValues / width);
         std::vector<T> values(static_cast<std::size_t>(std::min(rows, block) * width));
@@ -444,8 +472,11 @@ bool BuildImage(const RecordingStore& store, const std::vector<ExportEvent>& eve
             // In memory, never backed by a file: the image goes through the caller's file.
             Done(H5Pset_fapl_core(access.get(), EstimatedSize(store, events.size()), 0));
             Done(H5Pset_file_image_callbacks(access.get(), memory.Callbacks()));
-            Handle file(H5Fcreate("recording.snirf", H5F_ACC_TRUNC, H5P_DEFAULT, access.get()),
+            Handle creation(H5Pcreate(H5P_FILE_CREATE), H5Pclose); // the root group, untimed
+            Done(H5Pset_obj_track_times(creation.get(), false));
+            Handle file(H5Fcreate("recording.snirf", H5F_ACC_TRUNC, creation.get(), access.get()),
                         H5Fclose);
+            const UntimedObjects untimed;
             Builder().String(file.get(), "formatVersion", "1.1");
             {
                 Handle nirs = Builder::Group(file.get(), "nirs");

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/printing.h"
 #include "loading/load.h"
+#include "support/file_size_limit.h"
 #include "support/recording_builder.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_files.h"
@@ -152,14 +153,11 @@ void TestCommands::saveFailures() {
     QVERIFY(TempFiles().isEmpty());
     // A write error half-way (the file size limit): reported, the old file kept, nothing left.
     files->Write("kept.csv", std::string("precious"));
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 100000;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    Save({Path("kept.csv")}, {true});
-    setrlimit(RLIMIT_FSIZE, &old);
+    {
+        const FileSizeLimit small(100000);
+        QVERIFY(small.Set());
+        Save({Path("kept.csv")}, {true});
+    }
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages[0].caption, QString("ERROR"));
     QCOMPARE(dialogs.messages[0].text, QString("Unable to write file."));

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "recording/datetime.h"
+#include "support/file_size_limit.h"
 #include "support/window_fixture.h"
 
 #include <QAction>
@@ -314,22 +315,18 @@ void TestExportWindow::failuresLeaveNothing() {
     // A write cut short by the file-size limit leaves no file, and says why.
     const QDir dir(QString::fromStdString(files->Path("")));
     const QStringList before = dir.entryList(QDir::Files);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     for (const char* action : {"ExportSnirf1", "ExportEdf1", "ExportBdf1"}) {
-        rlimit small = old;
-        small.rlim_cur = 64 * 1024;
-        ::setrlimit(RLIMIT_FSIZE, &small);
         dialogs.files.push_back(QString::fromStdString(files->Path("cut")));
-        Find<QAction>(action)->trigger();
-        ::setrlimit(RLIMIT_FSIZE, &old);
+        {
+            const FileSizeLimit small(64 * 1024);
+            QVERIFY(small.Set());
+            Find<QAction>(action)->trigger();
+        }
         const QStringList said = dialogs.TakeTexts();
         QCOMPARE(said.size(), 1);
         QVERIFY2(said[0].startsWith("Unable to write file.\n"), qPrintable(said[0]));
         QCOMPARE(dir.entryList(QDir::Files), before);
     }
-    std::signal(SIGXFSZ, oldHandler);
 }
 
 QTEST_MAIN(TestExportWindow)

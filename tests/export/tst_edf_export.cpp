@@ -8,6 +8,7 @@
 #include "export/events.h"
 #include "loading/load.h"
 #include "recording/datetime.h"
+#include "support/file_size_limit.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
@@ -565,20 +566,14 @@ void TestEdfExport::failedWriteLeavesNothing() {
         // In the header, among the records, and the very last byte.
         for (const rlim_t limit :
              {rlim_t(100), rlim_t(3000), rlim_t(st.st_size / 2), rlim_t(st.st_size - 1)}) {
-            const auto old = std::signal(SIGXFSZ, SIG_IGN);
-            rlimit saved{};
-            getrlimit(RLIMIT_FSIZE, &saved);
-            rlimit small = saved;
-            small.rlim_cur = limit;
-            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
             bool written;
             {
+                const FileSizeLimit small(limit);
+                QVERIFY(small.Set());
                 OutputFile out(target, true);
                 written = WriteEdf(store, events, kind, out, error);
                 if (!written) out.Discard();
             }
-            setrlimit(RLIMIT_FSIZE, &saved);
-            std::signal(SIGXFSZ, old);
             QVERIFY2(!written, qPrintable(QString("limit %1").arg(limit)));
             QVERIFY(!error.empty());
             QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList());

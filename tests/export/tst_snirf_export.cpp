@@ -7,6 +7,7 @@
 #include "recording/datetime.h"
 #include "recording/system_error.h"
 #include "support/exact.h"
+#include "support/file_size_limit.h"
 #include "support/recording_builder.h"
 #include "support/test_files.h"
 #include "support/text_builder.h"
@@ -436,17 +437,13 @@ void TestSnirfExport::failedWriteLeavesNoFile() {
     {
         OutputFile out(target, false);
         QVERIFY(out.IsOpen());
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit small = old;
-        small.rlim_cur = 100000;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        written = WriteSnirf(*c.store, c.events, out, error);
-        setrlimit(RLIMIT_FSIZE, &old);
+        {
+            const FileSizeLimit small(100000);
+            QVERIFY(small.Set());
+            written = WriteSnirf(*c.store, c.events, out, error);
+        }
         out.Discard();
     }
-    std::signal(SIGXFSZ, SIG_DFL);
     QVERIFY(!written);
     QCOMPARE(error, SystemErrorText(EFBIG));
     QVERIFY(!QFileInfo::exists(QString::fromStdString(target)));
