@@ -11,10 +11,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -94,7 +97,7 @@ void TestSoak::randomUser() {
     };
     int step = 0;
     for (; step < actions; ++step) {
-        const int action = pick(21);
+        const int action = pick(22);
         bool mayReportAnError = false;
         switch (action) {
         case 0:
@@ -212,6 +215,25 @@ void TestSoak::randomUser() {
         case 20: { // the View menu's commands
             static const char* names[] = {"ZoomIn1", "ZoomOut1", "WholeRecording1"};
             menuItem(names[pick(3)])->trigger();
+            break;
+        }
+        case 21: { // an export, now and then cancelled; the picture at its preset size
+            static const char* const names[][2] = {
+                {"ExportSnirf1", "x.snirf"},    {"ExportEdf1", "x.edf"},
+                {"ExportBdf1", "x.bdf"},        {"ExportChartImage1", "x.svg"},
+                {"ExportChartImage1", "x.png"}, {"SaveRangeAsCsv1", "x.csv"}};
+            const auto& [item, name] = names[pick(6)];
+            if (!menuItem(item)->isEnabled()) break;
+            dialogs.files.push_back(
+                pick(8) == 0 ? std::nullopt
+                             : std::optional<QString>(QString::fromStdString(files.Path(name))));
+            dialogs.answers = {pick(4) != 0};
+            dialogs.onRun = [](QDialog& d) {
+                d.findChild<QDialogButtonBox*>("Buttons")->button(QDialogButtonBox::Ok)->click();
+            };
+            menuItem(item)->trigger();
+            dialogs.onRun = nullptr;
+            mayReportAnError = true; // a recording the format cannot hold says so
             break;
         }
         }
