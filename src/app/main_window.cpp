@@ -126,8 +126,8 @@ constexpr ControlDesign kChannelSelect[] = {
 };
 
 // Makes the controls of a table, each under its parent (made earlier, or the client area).
-void MakeControls(QWidget* client, std::span<const ControlDesign> specs) {
-    for (const ControlDesign& c : specs) {
+void MakeControls(QWidget* client, std::span<const ControlDesign> designs) {
+    for (const ControlDesign& c : designs) {
         QWidget* parent =
             c.parent ? client->findChild<QWidget*>(QString::fromLatin1(c.parent)) : client;
         const QString text = QString::fromLatin1(c.text);
