@@ -120,11 +120,7 @@ void MainWindow::ExportChartImage() {
     if (!format) { // a name without one of the three extensions: a PNG
         *name += ".png";
         format = PictureFormat::Png;
-        if (QFileInfo::exists(*name)) {
-            dialogs_.Beep();
-            if (!dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
-                return;
-        }
+        if (!MayOverwrite(*name)) return;
     }
     PictureSizeDialog ask(PaintBox1->size(), devicePixelRatioF(), *format == PictureFormat::Png,
                           this);
@@ -149,17 +145,9 @@ ChartView MainWindow::ChartViewFor(QSize size) const {
     view.store = &ShownStore();
     view.state = chart_;
     view.size = size;
-    LayoutInput in;
-    in.width = size.width();
-    in.height = size.height();
-    for (int k = 0; k < 4; ++k) {
-        in.showData[k] = Region1DataCheckBox[k]->isChecked();
-        in.channelChecked[k] = CHCheckBox[k]->isChecked();
-    }
-    in.channelCount = store_.ChCount;
-    view.panels = tesmora::GetSettings(view.state, in);
+    view.panels = tesmora::GetSettings(view.state, LayoutFor(size));
     view.ampIndex = AmpComboBox->currentIndex();
-    view.s0 = ScrollBar1->isHidden() ? 0 : ScrollBar1->value();
+    view.s0 = ScrollBar().FirstVisible();
     view.overlay = Overlay();
     view.font = font();
     return view;
@@ -167,9 +155,9 @@ ChartView MainWindow::ChartViewFor(QSize size) const {
 
 std::pair<std::int32_t, std::int32_t> MainWindow::SavedRange() const {
     if (markers_.a && markers_.b) return std::minmax(*markers_.a, *markers_.b);
-    const std::int32_t s0 = ScrollBar1->isHidden() ? 0 : ScrollBar1->value();
-    const std::int64_t shown = std::int64_t{chart_.PlotWidth} * std::max(chart_.TimeScale, 1);
-    const std::int64_t last = std::min<std::int64_t>(s0 + shown, store_.DataCount) - 1;
+    const std::int32_t s0 = ScrollBar().FirstVisible();
+    const std::int64_t last =
+        std::min<std::int64_t>(s0 + VisibleSpan(chart_), store_.DataCount) - 1;
     return {s0, static_cast<std::int32_t>(last)};
 }
 

@@ -538,16 +538,20 @@ void MainWindow::FitScrollBar(RangeChange why) {
     chart_.GridTime = CalcTimeGrid(store_.Rate, chart_.TimeScale);
 }
 
-int MainWindow::Layout() {
+LayoutInput MainWindow::LayoutFor(QSize size) const {
     LayoutInput in;
-    in.width = PaintBox1->width();
-    in.height = PaintBox1->height();
+    in.width = size.width();
+    in.height = size.height();
     for (int k = 0; k < 4; ++k) {
         in.showData[k] = Region1DataCheckBox[k]->isChecked();
         in.channelChecked[k] = CHCheckBox[k]->isChecked();
     }
     in.channelCount = store_.ChCount;
-    panels_ = tesmora::GetSettings(chart_, in);
+    return in;
+}
+
+int MainWindow::Layout() {
+    panels_ = tesmora::GetSettings(chart_, LayoutFor(PaintBox1->size()));
     return panels_;
 }
 
@@ -566,7 +570,7 @@ const RecordingStore& MainWindow::ShownStore() const {
 void MainWindow::ShowChartNeighbours(int n) {
     ArrangeGroupBox->setVisible(n > 2);
     const ScrollBarState bar = ScrollBar();
-    const Readout r = CursorReadout(ShownStore(), chart_, n, bar.visible ? bar.position : 0);
+    const Readout r = CursorReadout(ShownStore(), chart_, n, bar.FirstVisible());
     if (!r.update) return; // nothing loaded: the box keeps its state
     if (r.visible) {
         ReadoutGroupBox->setTitle(r.texts.caption);
@@ -828,7 +832,7 @@ void MainWindow::SpeedButton1Click(int tag) {
 void MainWindow::PaintBox1Paint(QPainter& painter) {
     try {
         const ScrollBarState bar = ScrollBar();
-        const std::int32_t s0 = bar.visible ? bar.position : 0;
+        const std::int32_t s0 = bar.FirstVisible();
         const int n = Layout();
         const RecordingStore& shown = ShownStore();
         painter.setFont(font()); // the window font; only its colour changes while drawing
@@ -875,8 +879,8 @@ static MouseButton ButtonOf(Qt::MouseButton b) {
 void MainWindow::PaintBox1MouseDown(Qt::MouseButton button, int x, int y) {
     if (button == Qt::RightButton) { // the markers' button, which the drags leave alone
         rightDown_ = QPoint(x, y);
-        markerGestures_.Press(x, y, chart_, panels_, ScrollBar().visible ? ScrollBar().position : 0,
-                              store_.DataCount, markers_);
+        markerGestures_.Press(x, y, chart_, panels_, ScrollBar().FirstVisible(), store_.DataCount,
+                              markers_);
         return;
     }
     if (button != Qt::LeftButton && button != Qt::MiddleButton) return;
@@ -887,9 +891,8 @@ void MainWindow::PaintBox1MouseMove(Qt::MouseButtons buttons, int x, int y) {
     Apply(gestures_.MouseMove(buttons & Qt::LeftButton, buttons & Qt::MiddleButton, x, y, chart_,
                               store_.DataCount, store_.Rate, ScrollBar()));
     if (buttons & Qt::RightButton)
-        if (const std::optional<Markers> m =
-                markerGestures_.Move(x, y, chart_, ScrollBar().visible ? ScrollBar().position : 0,
-                                     store_.DataCount, markers_))
+        if (const std::optional<Markers> m = markerGestures_.Move(
+                x, y, chart_, ScrollBar().FirstVisible(), store_.DataCount, markers_))
             SetMarkers(*m); // the panel follows the drag
 }
 
@@ -1078,8 +1081,7 @@ void MainWindow::ChartMenu(QPoint at) {
     const int p = PanelAt(chart_, panels_, at.x(), at.y());
     const bool onSample = p >= 0 && store_.DataCount > 0;
     const std::int32_t sample =
-        onSample ? SampleAtColumn(chart_, p, ScrollBar().visible ? ScrollBar().position : 0,
-                                  store_.DataCount, at.x())
+        onSample ? SampleAtColumn(chart_, p, ScrollBar().FirstVisible(), store_.DataCount, at.x())
                  : 0;
     QMenu menu(this);
     menu.setObjectName("ChartMenu");
@@ -1124,13 +1126,14 @@ void MainWindow::ExportText(QFileDialog& dialog, const QString& suffix, const st
 std::optional<QString> MainWindow::AskExportName(QFileDialog& dialog, const QString& suffix) {
     const QFileInfo opened(openFileName_);
     QString name = opened.dir().filePath(opened.completeBaseName() + suffix);
-    if (!dialogs_.ExecuteFileDialog(dialog, name)) return std::nullopt;
-    if (QFileInfo::exists(name)) {
-        dialogs_.Beep();
-        if (!dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?"))
-            return std::nullopt;
-    }
+    if (!dialogs_.ExecuteFileDialog(dialog, name) || !MayOverwrite(name)) return std::nullopt;
     return name;
+}
+
+bool MainWindow::MayOverwrite(const QString& name) {
+    if (!QFileInfo::exists(name)) return true;
+    dialogs_.Beep();
+    return dialogs_.AskYesNo(this, "CAUTION", "Do you want to overwrite the existing file?");
 }
 
 void MainWindow::ShowPanel(QDockWidget& panel) {
@@ -1312,7 +1315,7 @@ void MainWindow::DeleteNote(int i) {
 QString MainWindow::NoteTip(QPoint at) const {
     const int p = PanelAt(chart_, panels_, at.x(), at.y());
     if (p < 0 || at.y() > chart_.ChTop[p] + 12 || store_.DataCount == 0) return {};
-    const std::int32_t s0 = ScrollBar().visible ? ScrollBar().position : 0;
+    const std::int32_t s0 = ScrollBar().FirstVisible();
     QStringList texts; // every note whose flag is within 3 pixels
     for (const Note& n : notes_) {
         if (n.index < s0) continue;

@@ -8,6 +8,7 @@
 #include "chart/chart_picture.h"
 #include "chart/chart_state.h"
 #include "chart/gestures.h"
+#include "chart/layout.h"
 #include "chart/markers.h"
 #include "chart/navigation.h"
 #include "chart/painter.h"
@@ -182,6 +183,8 @@ private:
     /// The file name for an export (suggested: the recording's name and `suffix`), an
     /// overwrite confirmed; nothing when the user cancelled.
     std::optional<QString> AskExportName(QFileDialog& dialog, const QString& suffix);
+    /// True when `name` does not exist or the user agrees to overwrite it.
+    bool MayOverwrite(const QString& name);
     /// Writes a new file through `write` (which says why when it fails), with the hourglass,
     /// and moves it into place once complete; false, after saying why, when it failed.
     bool WriteFile(const QString& name,
@@ -207,6 +210,8 @@ private:
     void UpdateOximetry();
     void ExportAnalysis();
 
+    /// What the layout reads from the controls, for a chart of `size`.
+    LayoutInput LayoutFor(QSize size) const;
     /// The layout of the chart's panels for the current controls (no widget changes).
     /// Returns the panel count.
     int Layout();

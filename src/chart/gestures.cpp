@@ -66,7 +66,7 @@ GestureEffect Gestures::MouseUp(MouseButton button, int x, int y, ChartState& s,
     s.CursorIndex = -1;
     for (int p = 0; p < std::min(chCount, 4) && s.ChSlot[p] != -1; ++p) {
         if (s.ChLeft[p] < x && x < s.ChRight[p] && s.ChTop[p] < y && y < s.ChBottom[p]) {
-            const int idx = x - s.ChLeft[p] + (bar.visible ? bar.position : 0);
+            const int idx = x - s.ChLeft[p] + bar.FirstVisible();
             if (idx < dataCount) {
                 s.CursorIndex = idx;
                 s.CursorCh = p;

@@ -13,6 +13,8 @@ struct ScrollBarState {
     bool visible = false;
     int position = 0;
     int maximum = 0;
+    /// The first sample in view: the position, or 0 while the whole recording fits.
+    int FirstVisible() const { return visible ? position : 0; }
 };
 
 /// What the window must do after an event.

@@ -33,7 +33,7 @@ ViewChange ZoomAround(const ChartState& s, const ScrollBarState& bar, int steps,
     if (t == s.TimeScale) return change;
     offset = std::clamp(offset, 0, std::max(s.PlotWidth, 0));
     const std::int64_t sample =
-        std::int64_t{bar.visible ? bar.position : 0} + std::int64_t{offset} * s.TimeScale;
+        std::int64_t{bar.FirstVisible()} + std::int64_t{offset} * s.TimeScale;
     change.timeScale = t;
     const int position = PositionFor(sample, offset, t, bar);
     if (bar.visible && position != bar.position) change.scrollTo = position;
