@@ -5,15 +5,19 @@
 namespace tesmora {
 namespace {
 
-// A status's label after the channel's name, or none for a measured sample.
-std::string StatusLabel(std::uint16_t status) {
-    if ((status & STS_E) != 0) {
-        std::string label = "E";
-        if (const int code = status & STS_CODE_MASK; code != 0) label += std::to_string(code);
-        return label;
-    }
-    if ((status & STS_P) != 0) return "P";
-    return {};
+// The bits of a status its event label tells (an error with its code, or "P"), 0 for none:
+// a run is the samples of one kind.
+int StatusKind(std::uint16_t status) {
+    if ((status & STS_E) != 0) return STS_E | (status & STS_CODE_MASK);
+    return status & STS_P;
+}
+
+// A kind's label after the channel's name.
+std::string KindLabel(int kind) {
+    if ((kind & STS_E) == 0) return "P";
+    std::string label = "E";
+    if (const int code = kind & STS_CODE_MASK; code != 0) label += std::to_string(code);
+    return label;
 }
 
 } // namespace
@@ -29,12 +33,12 @@ std::vector<ExportEvent> RecordingEvents(const RecordingStore& store,
     for (int c = 0; c < channels; ++c) {
         const std::string name = "CH" + std::to_string(c + 1) + " ";
         for (std::int32_t j = 0; j < n;) {
-            const std::string label = StatusLabel(buf[j].Ch[c].Status);
+            const int kind = StatusKind(buf[j].Ch[c].Status);
             std::int32_t k = j + 1;
-            while (k < n && StatusLabel(buf[k].Ch[c].Status) == label) ++k;
-            if (!label.empty()) {
+            while (k < n && StatusKind(buf[k].Ch[c].Status) == kind) ++k;
+            if (kind != 0) {
                 ExportEvent& e = events.emplace_back(ExportEvent{name, j, k - 1});
-                e.label += label;
+                e.label += KindLabel(kind);
             }
             j = k;
         }
